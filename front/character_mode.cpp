@@ -1,0 +1,106 @@
+#include <bit>
+#include <cstring>
+#include <string_view>
+
+#include "../runtime/number.h"
+#include "../runtime/print.h"
+#include "../runtime/random.h"
+#include "../runtime/runtime.h"
+#include "front.h"
+
+namespace {
+
+constexpr uint32_t kDefaultCount = 255;
+constexpr uint32_t kDefaultLow = 65;   // "A"
+constexpr uint32_t kDefaultHigh = 90;  // "Z"
+constexpr uint32_t kMaxCount = 2147483647;
+constexpr std::string_view kCountTooLarge =
+    "zix: too many characters: the most is 2147483647.";
+constexpr std::string_view kNoMemory = "zix: not enough memory for the characters requested.";
+
+// m shifted right by s bits (1 <= s <= 63), rounded half to even.
+uint64_t shift_round_even(uint64_t m, unsigned s) {
+    const uint64_t q = m >> s;
+    const uint64_t rest = m & ((uint64_t{1} << s) - 1);
+    const uint64_t half = uint64_t{1} << (s - 1);
+    return (rest > half || (rest == half && (q & 1))) ? q + 1 : q;
+}
+
+}  // namespace
+
+// The code is defined as round-half-to-even(double(u × span + low)), with the
+// product and sum taken in x87 extended precision (64-bit significand). Instead
+// of trusting each compiler and FPU mode to do that, it is computed exactly in
+// integers, so every build gives the same bytes:
+//   u is y × 2^-32 for a 32-bit y (the generator's resolution), so the value is
+//   N × 2^-32 with N = y × span + low × 2^32, an exact integer below 2^65.
+//   1. N rounded to 64 significant bits (the extended sum), ties to even;
+//   2. that rounded to 53 significant bits (the store to a double), ties to even;
+//   3. the result rounded to an integer, ties to even.
+// A value outside the signed 32-bit range gives -2147483648, as the x86
+// conversion does, so its low byte is 0.
+int32_t character_code(double u, uint32_t low, uint32_t span) {
+    const uint64_t y = static_cast<uint32_t>(u * 4294967296.0);
+    const uint64_t product = y * span;  // below 2^64: exact
+    const uint64_t sum = product + (uint64_t{low} << 32);
+    const bool bit64 = sum < product;  // the sum carried into a 65th bit
+
+    // N = m × 2^e
+    uint64_t m = sum;
+    unsigned e = 0;
+    if (bit64) {
+        m = (sum >> 1) | (uint64_t{1} << 63);
+        e = 1;
+        if ((sum & 1) && (m & 1)) {
+            m += 1;
+            if (m == 0) {
+                m = uint64_t{1} << 63;
+                e = 2;
+            }
+        }
+    }
+    const unsigned bits = static_cast<unsigned>(std::bit_width(m));
+    if (bits > 53) {
+        m = shift_round_even(m, bits - 53);
+        e += bits - 53;
+    }
+    // e is at most 13, so the shift is 19 to 32 bits.
+    const uint64_t n = shift_round_even(m, 32 - e);
+    if (n > 2147483647u) return INT32_MIN;
+    return static_cast<int32_t>(n);
+}
+
+void character_mode(const std::string& arg2, const std::string& arg3, const std::string& arg4) {
+    uint32_t count = kDefaultCount;
+    if (!arg2.empty()) {
+        count = text_to_uint(arg2);
+        if (count == 0) report_argument_error(0);
+    }
+    uint32_t low = kDefaultLow;
+    uint32_t high = kDefaultHigh;
+    if (!arg3.empty() && !arg4.empty()) {
+        low = text_to_uint(arg3);
+        high = text_to_uint(arg4);
+        if (high == 0 || low == 0) report_argument_error(1);
+    }
+
+    // A line this long cannot be held; that is a failure, not a success.
+    if (count > kMaxCount) {
+        print_text(0, kCountTooLarge, PrintMode::newline);
+        runtime_end(1);
+    }
+    char* buffer = buffer_create(count);
+    if (buffer == nullptr) {
+        print_text(0, kNoMemory, PrintMode::newline);
+        runtime_end(1);
+    }
+    std::memset(buffer, ' ', count);
+
+    const uint32_t span = high - low;
+    for (uint32_t i = 0; i < count; ++i) {
+        const int32_t n = character_code(next_random(1), low, span);
+        buffer[i] = static_cast<char>(static_cast<uint32_t>(n) & 0xFFu);
+    }
+    print_text(0, std::string_view(buffer, count), PrintMode::newline);
+    buffer_wipe_release(buffer, count);
+}

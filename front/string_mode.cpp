@@ -1,0 +1,26 @@
+#include <string_view>
+
+#include "../runtime/number.h"
+#include "../runtime/print.h"
+#include "front.h"
+
+namespace {
+
+constexpr uint32_t kDefaultCount = 255;
+constexpr std::string_view kFiller = "lorem ipsum ";
+
+}  // namespace
+
+void string_mode(const std::string& arg2, const std::string& arg3) {
+    uint32_t count = kDefaultCount;
+    if (!arg2.empty()) {
+        count = text_to_uint(arg2);
+        if (count == 0) report_argument_error(0);
+    }
+    const std::string_view text = arg3.empty() ? kFiller : std::string_view(arg3);
+    // One print per copy: memory stays flat however large the count, and the
+    // counter cannot wrap (it stops one short of any 32-bit count).
+    for (uint32_t written = 0; written < count; ++written) {
+        print_text(0, text, PrintMode::nothing);
+    }
+}

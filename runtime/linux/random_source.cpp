@@ -1,0 +1,26 @@
+// The Linux clock and entropy source of the random generator.
+#include <fcntl.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include "../platform.h"
+
+double platform_clock_seconds() {
+    struct timeval now {};
+    gettimeofday(&now, nullptr);
+    const int64_t micros = int64_t{now.tv_sec} * 1000000 + now.tv_usec;
+    const double seconds = static_cast<double>(micros) * 0.000001;
+    return seconds;
+}
+
+// Opened and closed at every fetch: nothing is held between draws.
+uint32_t platform_fetch_entropy_word() {
+    const int fd = open("/dev/urandom", O_RDONLY);
+    if (fd < 0) return 0;
+    unsigned char bytes[4] = {};
+    const ssize_t got = read(fd, bytes, sizeof bytes);
+    close(fd);
+    if (got != static_cast<ssize_t>(sizeof bytes)) return 0;
+    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+           uint32_t{bytes[3]} << 24;
+}

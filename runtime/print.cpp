@@ -1,0 +1,98 @@
+#include "print.h"
+
+#include "platform.h"
+
+namespace {
+
+struct file_entry {
+    const console_device* device;  // null while the entry is not open
+    int32_t column;                // bytes since the last CR or LF, reduced modulo width
+    uint32_t width;                // 0: no width, no wrapping
+};
+
+constexpr int32_t console_file = 0;
+
+file_entry console_entry;
+const console_device* device_override = nullptr;
+
+// Files -1 and 1 to 255 exist in name only; this program never opens them.
+file_entry closed_entry;
+
+file_entry* select_entry(int32_t file_number) {
+    if (file_number == console_file) return &console_entry;
+    if (file_number == -1 || (file_number >= 1 && file_number <= 255)) return &closed_entry;
+    return nullptr;
+}
+
+void console_init() {
+    if (console_entry.device) return;
+    const console_device* device = device_override ? device_override : &platform_console_device();
+    console_entry = file_entry{};
+    uint32_t width = 0;
+    uint32_t height = 0;
+    device->console_size(&width, &height);
+    console_entry.width = width;
+    // A console that claims a cursor left of column 1 is taken at column 1.
+    int32_t cursor = device->console_cursor_column();
+    console_entry.column = cursor > 1 ? cursor - 1 : 0;
+    console_entry.device = device;
+}
+
+void entry_write(file_entry* entry, const char* bytes, size_t count) {
+    console_init();
+    if (entry == nullptr || entry->device == nullptr) return;
+    entry->device->console_write(bytes, count);
+
+    // The column follows the bytes handed over, whatever the device did.
+    size_t i = count;
+    while (i > 0 && bytes[i - 1] != '\r' && bytes[i - 1] != '\n') --i;
+    uint32_t column = i > 0 ? static_cast<uint32_t>(count - i)
+                            : static_cast<uint32_t>(entry->column) + static_cast<uint32_t>(count);
+    if (entry->width != 0) column %= entry->width;
+    entry->column = static_cast<int32_t>(column);
+}
+
+void pad_to_next_zone(file_entry* entry) {
+    console_init();
+    if (entry == nullptr || entry->device == nullptr) return;
+    const uint64_t col = static_cast<uint32_t>(entry->column);
+    const uint64_t next = (col / zone_width + 1) * zone_width;
+    // A zone is used only when a column is left on the line after it.
+    if (entry->width >= zone_width && next + zone_width >= entry->width) {
+        const std::string_view nl = platform_newline();
+        entry_write(entry, nl.data(), nl.size());
+        return;
+    }
+    char spaces[zone_width];
+    const size_t count = static_cast<size_t>(next - col);
+    for (size_t k = 0; k < count; ++k) spaces[k] = ' ';
+    entry_write(entry, spaces, count);
+}
+
+void finish(file_entry* entry, PrintMode mode) {
+    const auto bits = static_cast<uint32_t>(mode);
+    if (bits & static_cast<uint32_t>(PrintMode::newline)) {
+        const std::string_view nl = platform_newline();
+        entry_write(entry, nl.data(), nl.size());
+    } else if (bits & static_cast<uint32_t>(PrintMode::next_zone)) {
+        pad_to_next_zone(entry);
+    }
+}
+
+}  // namespace
+
+void print_text(int32_t file_number, std::string_view text, PrintMode mode) {
+    file_entry* entry = select_entry(file_number);
+    if (!text.empty()) entry_write(entry, text.data(), text.size());
+    finish(entry, mode);
+}
+
+void print_end(int32_t file_number, PrintMode mode) { print_text(file_number, {}, mode); }
+
+void print_reset(const console_device* device) {
+    console_entry = file_entry{};
+    device_override = device;
+}
+
+int32_t print_console_column() { return console_entry.column; }
+uint32_t print_console_width() { return console_entry.width; }

@@ -1,0 +1,30 @@
+#pragma once
+// Console text output: print_text / print_end on file number 0, the console.
+// The console entry keeps its own column and width; print zones are 14 columns.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "console_device.h"
+
+enum class PrintMode : uint32_t {
+    nothing = 0,
+    newline = 1,    // the platform's newline
+    next_zone = 2,  // spaces to the next print zone, or a newline when it does not fit
+};
+
+constexpr uint32_t zone_width = 14;
+
+// Writes text to the file, then finishes it as mode says. Only file number 0
+// (the console) is ever open; any other number writes nothing.
+void print_text(int32_t file_number, std::string_view text, PrintMode mode);
+
+// The finish of mode alone.
+void print_end(int32_t file_number, PrintMode mode);
+
+// Test seams: close the console entry so the next print sets it up afresh with
+// device (nullptr: the platform's), and read the entry's column and width.
+void print_reset(const console_device* device);
+int32_t print_console_column();
+uint32_t print_console_width();

@@ -1,0 +1,116 @@
+#include "random.h"
+
+#include <cmath>
+
+#include "platform.h"
+
+namespace {
+
+constexpr int kStateWords = 624;     // N of MT19937
+constexpr int kShift = 397;          // M of MT19937
+constexpr uint32_t MATRIX_A = 0x9908B0DFu;
+constexpr uint32_t UPPER_MASK = 0x80000000u;
+constexpr uint32_t LOWER_MASK = 0x7FFFFFFFu;
+constexpr double kTwoToMinus32 = 1.0 / 4294967296.0;
+constexpr int kMixedMode = 5;
+
+enum class Generator { unseeded, plain, mixed };
+
+struct RandomState {
+    Generator active;
+    double last_random;
+    uint32_t mt_state[kStateWords];
+    int mt_position;
+    uint32_t refresh_counter;
+    uint32_t entropy_word;
+};
+
+RandomState state;
+double (*clock_source)() = nullptr;
+uint32_t (*entropy_source)() = nullptr;
+
+uint32_t temper(uint32_t y) {
+    y ^= y >> 11;
+    y ^= (y << 7) & 0x9D2C5680u;
+    y ^= (y << 15) & 0xEFC60000u;
+    y ^= y >> 18;
+    return y;
+}
+
+void twist() {
+    uint32_t* m = state.mt_state;
+    // In place and in increasing k, so the last steps read words already
+    // renewed in this pass, as the published generator does.
+    for (int k = 0; k < kStateWords; ++k) {
+        uint32_t y = (m[k] & UPPER_MASK) | (m[(k + 1) % kStateWords] & LOWER_MASK);
+        m[k] = m[(k + kShift) % kStateWords] ^ (y >> 1) ^ ((y & 1u) ? MATRIX_A : 0u);
+    }
+    state.mt_position = 0;
+}
+
+// Every value the generator hands out is y × 2^-32 for a 32-bit y, so the
+// conversion back to y is exact.
+uint32_t fraction_bits(double r) { return static_cast<uint32_t>(r * 4294967296.0); }
+
+// One twister step as the 32-bit word y of r = y × 2^-32.
+uint32_t twister_step(float a) {
+    if (a == 0.0f) return fraction_bits(state.last_random);
+    if (state.mt_position >= kStateWords) twist();
+    return temper(state.mt_state[state.mt_position++]);
+}
+
+uint32_t mixed_step(float a) {
+    uint32_t y = twister_step(a);
+    if ((state.refresh_counter & 0xFFu) == 0) {
+        state.refresh_counter = 1;
+        state.entropy_word = fetch_entropy_word();
+    } else {
+        state.refresh_counter += 1;
+    }
+    if (state.entropy_word == 0) return y;
+    // The integer part of r × entropy_word is the upper half of the exact
+    // 64-bit product y × entropy_word.
+    uint32_t v = static_cast<uint32_t>((uint64_t{y} * state.entropy_word) >> 32);
+    state.entropy_word = temper(v);
+    return state.entropy_word;
+}
+
+}  // namespace
+
+double clock_seconds() { return clock_source ? clock_source() : platform_clock_seconds(); }
+
+uint32_t fetch_entropy_word() {
+    return entropy_source ? entropy_source() : platform_fetch_entropy_word();
+}
+
+void seed_random(double seed, int32_t mode) {
+    // Truncate toward zero to a signed 64-bit integer and keep its low 32
+    // bits. A seed outside that range (or NaN) gives 0, as the x86 conversion
+    // does, instead of an undefined conversion.
+    uint32_t s = 0;
+    if (std::fabs(seed) < 9223372036854775808.0) {
+        s = static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(seed)));
+    }
+    uint32_t* m = state.mt_state;
+    m[0] = s;
+    for (int i = 1; i < kStateWords; ++i) m[i] = 1664525u * m[i - 1] + 1013904223u;
+    state.mt_position = kStateWords;
+    state.active = mode == kMixedMode ? Generator::mixed : Generator::plain;
+}
+
+double next_random(float a) {
+    // A draw before any seeding behaves as if the clock had read 0.
+    if (state.active == Generator::unseeded) seed_random(0.0, kMixedMode);
+    uint32_t y = state.active == Generator::mixed ? mixed_step(a) : twister_step(a);
+    state.last_random = y * kTwoToMinus32;
+    return state.last_random;
+}
+
+void random_use_sources(double (*clock)(), uint32_t (*entropy)()) {
+    clock_source = clock;
+    entropy_source = entropy;
+}
+
+void random_reset() { state = RandomState{}; }
+
+uint32_t random_entropy_word() { return state.entropy_word; }

@@ -1,0 +1,28 @@
+#pragma once
+// The random source: a Mersenne Twister (published twist and tempering, with
+// a seeding recurrence of its own) whose outputs are mixed with words from the
+// system's cryptographic source, one fresh word every 256 draws.
+
+#include <cstdint>
+
+// Seconds from the clock in force (the platform's, or a test's stub).
+double clock_seconds();
+
+// Four bytes from the entropy source in force, or 0 on failure.
+uint32_t fetch_entropy_word();
+
+// Seeds the generator and selects the draw routine. Mode 5 is the mixed draw
+// the program uses; any other mode selects the unmixed twister.
+void seed_random(double seed, int32_t mode);
+
+// The next value in [0, 1), a multiple of 2^-32. A non-zero argument advances
+// the generator; 0 repeats the previous value (which mode 5 still mixes).
+double next_random(float a);
+
+// Test seams: replace the clock and the entropy source (nullptr restores the
+// platform's), and put the whole state back to its process-start zeros.
+void random_use_sources(double (*clock)(), uint32_t (*entropy)());
+void random_reset();
+
+// The current mixing word; tests read it to follow the mixing.
+uint32_t random_entropy_word();

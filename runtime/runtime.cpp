@@ -1,0 +1,69 @@
+#include "runtime.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform.h"
+#include "print.h"
+#include "random.h"
+
+namespace {
+
+struct command_line {
+    int argc;
+    char** argv;  // not copied: the process owns it
+    int runtime_mode;
+};
+
+int32_t use_count = 0;
+command_line recorded;
+void (*release_observer)(const char*, size_t) = nullptr;
+
+// Everything the runtime shares starts zeroed; start-up clears it again.
+void clear_shared_state() {
+    recorded = command_line{};
+    random_reset();
+    print_reset(nullptr);
+}
+
+}  // namespace
+
+void runtime_init() {
+    if (++use_count != 1) return;
+    clear_shared_state();
+    platform_init();
+    std::setlocale(LC_CTYPE, "");
+}
+
+void runtime_exit() {
+    if (--use_count != 0) return;
+    platform_exit();
+}
+
+int32_t runtime_use_count() { return use_count; }
+
+void runtime_set_args(int argc, char** argv, int mode) { recorded = command_line{argc, argv, mode}; }
+
+std::string runtime_arg(int n) {
+    if (n < 0 || n >= recorded.argc || recorded.argv == nullptr || recorded.argv[n] == nullptr) {
+        return {};
+    }
+    return recorded.argv[n];
+}
+
+void runtime_end(int status) { std::exit(status); }
+
+char* buffer_create(size_t count) { return static_cast<char*>(std::malloc(count ? count : 1)); }
+
+void buffer_wipe_release(char* buffer, size_t count) {
+    if (buffer == nullptr) return;
+    std::memset(buffer, 0, count);
+    // The compiler must assume the barrier reads the buffer, so the memset
+    // above cannot be dropped as a dead store before free.
+    __asm__ __volatile__("" : : "r"(buffer) : "memory");
+    if (release_observer) release_observer(buffer, count);
+    std::free(buffer);
+}
+
+void buffer_observe_release(void (*observer)(const char*, size_t)) { release_observer = observer; }

@@ -1,0 +1,30 @@
+#pragma once
+// The runtime's start-up and shutdown, the recorded command line, the end of
+// the process, and the byte buffers whose contents must not outlive them.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Start-up and shutdown. Counted: only the first init and the matching last
+// exit do any work. The program registers them as a static constructor and
+// destructor; tests may call them directly.
+void runtime_init();
+void runtime_exit();
+int32_t runtime_use_count();
+
+// Records the command line; runtime_arg(n) is a copy of argument n, or the
+// empty string when fewer than n + 1 were recorded.
+void runtime_set_args(int argc, char** argv, int mode);
+std::string runtime_arg(int n);
+
+// Ends the process with status (through exit, so shutdown runs).
+[[noreturn]] void runtime_end(int status);
+
+// A buffer of count bytes, or null when it cannot be had.
+char* buffer_create(size_t count);
+// Overwrites the buffer with zero bytes in a way the optimiser cannot drop,
+// then releases it.
+void buffer_wipe_release(char* buffer, size_t count);
+// Test seam: called with the buffer just before it is released.
+void buffer_observe_release(void (*observer)(const char* buffer, size_t count));

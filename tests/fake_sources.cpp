@@ -1,0 +1,118 @@
+// Preloaded into zix by the end-to-end tests. It stands in for the clock and
+// the entropy device so that a run of the real program is reproducible:
+//   ZIX_FAKE_CLOCK=SECONDS:MICROSECONDS   what gettimeofday reports
+//   ZIX_FAKE_ENTROPY=W1,W2,...            hex words the /dev/urandom reads give
+//                                          in turn ("short" gives a 2-byte read,
+//                                          "fail" makes that open fail)
+//   ZIX_FAKE_LOG=PATH                     gets one line per open of /dev/urandom
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int fake_fd = -1;
+size_t word_index = 0;
+
+template <typename F>
+F real(const char* name) {
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+// The n-th token of ZIX_FAKE_ENTROPY, or "" past the end.
+std::string entropy_token(size_t n) {
+    const char* spec = std::getenv("ZIX_FAKE_ENTROPY");
+    std::string all = spec ? spec : "";
+    size_t start = 0;
+    for (size_t i = 0; i < n; ++i) {
+        start = all.find(',', start);
+        if (start == std::string::npos) return "";
+        ++start;
+    }
+    return all.substr(start, all.find(',', start) - start);
+}
+
+void log_fetch() {
+    const char* path = std::getenv("ZIX_FAKE_LOG");
+    if (!path) return;
+    const int fd = real<int (*)(const char*, int, ...)>("open")(path, O_WRONLY | O_APPEND | O_CREAT,
+                                                                0600);
+    if (fd < 0) return;
+    const char line[] = "fetch\n";
+    ssize_t ignored = write(fd, line, sizeof line - 1);
+    (void)ignored;
+    close(fd);
+}
+
+int fake_open(const char* path, int flags, mode_t mode, const char* real_name) {
+    auto real_open = real<int (*)(const char*, int, ...)>(real_name);
+    if (std::getenv("ZIX_FAKE_ENTROPY") && std::strcmp(path, "/dev/urandom") == 0) {
+        log_fetch();
+        if (entropy_token(word_index) == "fail") {
+            ++word_index;
+            errno = ENOENT;
+            return -1;
+        }
+        fake_fd = real_open("/dev/null", O_RDONLY, 0);
+        return fake_fd;
+    }
+    return real_open(path, flags, mode);
+}
+
+}  // namespace
+
+extern "C" {
+
+int gettimeofday(struct timeval* tv, void* tz) {
+    const char* clock = std::getenv("ZIX_FAKE_CLOCK");
+    if (!clock) return real<int (*)(struct timeval*, void*)>("gettimeofday")(tv, tz);
+    long long seconds = 0;
+    long long micros = 0;
+    std::sscanf(clock, "%lld:%lld", &seconds, &micros);
+    tv->tv_sec = static_cast<time_t>(seconds);
+    tv->tv_usec = static_cast<suseconds_t>(micros);
+    return 0;
+}
+
+int open(const char* path, int flags, ...) {
+    va_list ap;
+    va_start(ap, flags);
+    const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(ap, int)) : 0;
+    va_end(ap);
+    return fake_open(path, flags, mode, "open");
+}
+
+int open64(const char* path, int flags, ...) {
+    va_list ap;
+    va_start(ap, flags);
+    const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(ap, int)) : 0;
+    va_end(ap);
+    return fake_open(path, flags, mode, "open64");
+}
+
+ssize_t read(int fd, void* buffer, size_t count) {
+    if (fd != fake_fd || fake_fd < 0) return real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
+    const std::string token = entropy_token(word_index++);
+    const unsigned long word = std::strtoul(token.c_str(), nullptr, 16);
+    unsigned char bytes[4] = {static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
+                              static_cast<unsigned char>(word >> 16),
+                              static_cast<unsigned char>(word >> 24)};
+    const size_t n = token == "short" ? 2 : (count < 4 ? count : 4);
+    std::memcpy(buffer, bytes, n);
+    return static_cast<ssize_t>(n);
+}
+
+int close(int fd) {
+    if (fd == fake_fd) fake_fd = -1;
+    return real<int (*)(int)>("close")(fd);
+}
+
+}  // extern "C"

@@ -1,0 +1,142 @@
+#include "runtime/print.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "recording_device.h"
+
+namespace {
+
+class PrintTest : public ::testing::Test {
+protected:
+    void TearDown() override { print_reset(nullptr); }
+};
+
+TEST_F(PrintTest, TextThenNewlineIsTwoWrites) {
+    recording_console& con = use_recording_console();
+    print_text(0, "abc", PrintMode::newline);
+    EXPECT_EQ(con.writes, (std::vector<std::string>{"abc", "\n"}));
+    EXPECT_EQ(print_console_column(), 0);
+}
+
+TEST_F(PrintTest, PrintEndWritesTheFinishAlone) {
+    recording_console& con = use_recording_console();
+    print_end(0, PrintMode::newline);
+    EXPECT_EQ(con.writes, (std::vector<std::string>{"\n"}));
+}
+
+TEST_F(PrintTest, EmptyTextWithNothingDoesNotEvenOpenTheConsole) {
+    recording_console& con = use_recording_console();
+    print_text(0, "", PrintMode::nothing);
+    print_end(0, PrintMode::nothing);
+    EXPECT_EQ(con.size_calls, 0);
+    EXPECT_TRUE(con.writes.empty());
+}
+
+TEST_F(PrintTest, OtherFileNumbersWriteNothing) {
+    recording_console& con = use_recording_console();
+    for (int32_t file : {7, -1, 1, 255, 256, -2}) {
+        print_text(file, "x", PrintMode::newline);
+        print_end(file, PrintMode::next_zone);
+    }
+    EXPECT_TRUE(con.writes.empty());
+}
+
+TEST_F(PrintTest, ZonePaddingCountsFromTheColumn) {
+    struct Row {
+        std::string text;
+        std::string padding;
+    };
+    const Row rows[] = {
+        {"", std::string(14, ' ')},
+        {"12345", std::string(9, ' ')},
+        {std::string(14, 'x'), std::string(14, ' ')},
+        {std::string(13, 'x'), std::string(1, ' ')},
+    };
+    for (const Row& row : rows) {
+        recording_console& con = use_recording_console();
+        print_text(0, row.text, PrintMode::next_zone);
+        EXPECT_EQ(con.bytes, row.text + row.padding) << row.text.size();
+    }
+}
+
+TEST_F(PrintTest, NewlineFlagWinsOverZoneFlag) {
+    recording_console& con = use_recording_console();
+    print_text(0, "ab", static_cast<PrintMode>(3));
+    print_text(0, "cd", static_cast<PrintMode>(4));  // neither flag: nothing
+    EXPECT_EQ(con.bytes, "ab\ncd");
+}
+
+// Five-byte texts printed with next_zone after a newline, on several widths.
+std::string zone_run(uint32_t width, int texts) {
+    recording_console& con = use_recording_console(width);
+    for (int i = 0; i < texts; ++i) print_text(0, "abcde", PrintMode::next_zone);
+    return con.bytes;
+}
+
+TEST_F(PrintTest, ZonesOnWidth80) {
+    const std::string pad(9, ' ');
+    const std::string row = "abcde" + pad + "abcde" + pad + "abcde" + pad + "abcde" + pad + "abcde\n";
+    EXPECT_EQ(row.size(), 62u);
+    EXPECT_EQ(zone_run(80, 6), row + "abcde" + pad);
+}
+
+TEST_F(PrintTest, ZonesOnWidth120) {
+    std::string row;
+    for (int i = 0; i < 7; ++i) row += "abcde" + std::string(9, ' ');
+    row += "abcde\n";
+    EXPECT_EQ(zone_run(120, 8), row);
+}
+
+TEST_F(PrintTest, NarrowWidthNeverWrapsButReducesTheColumn) {
+    // Width 13: column 5 pads 9 to column 14, which reduces to 1; from then on
+    // each text ends at 6 and pads 8.
+    const std::string pad8(8, ' ');
+    EXPECT_EQ(zone_run(13, 3), "abcde" + std::string(9, ' ') + "abcde" + pad8 + "abcde" + pad8);
+    EXPECT_EQ(print_console_column(), 1);
+}
+
+TEST_F(PrintTest, WidthZeroNeverWraps) {
+    std::string want;
+    for (int i = 0; i < 10; ++i) want += "abcde" + std::string(9, ' ');
+    EXPECT_EQ(zone_run(0, 10), want);
+    EXPECT_EQ(print_console_column(), 140);
+}
+
+TEST_F(PrintTest, ColumnFollowsTheLastLineEnd) {
+    use_recording_console();
+    print_text(0, "ab", PrintMode::nothing);
+    print_text(0, std::string("xyz\nabc", 7), PrintMode::nothing);
+    EXPECT_EQ(print_console_column(), 3);
+    print_text(0, "q\rab", PrintMode::nothing);
+    EXPECT_EQ(print_console_column(), 2);
+
+    use_recording_console(80);
+    print_text(0, std::string(100, 'x'), PrintMode::nothing);
+    EXPECT_EQ(print_console_column(), 20);
+
+    use_recording_console(0);
+    print_text(0, std::string(100, 'x'), PrintMode::nothing);
+    EXPECT_EQ(print_console_column(), 100);
+}
+
+TEST_F(PrintTest, ColumnStartsAtTheConsolesCursor) {
+    recording_console& con = use_recording_console(80, 31);
+    print_text(0, "ab", PrintMode::next_zone);  // column 30 + 2 = 32: pad to 42
+    EXPECT_EQ(con.bytes, "ab" + std::string(10, ' '));
+    EXPECT_EQ(print_console_width(), 80u);
+
+    // A console that reports a column left of 1 is taken at column 1.
+    recording_console& odd = use_recording_console(80, 0);
+    print_text(0, "ab", PrintMode::next_zone);
+    EXPECT_EQ(odd.bytes, "ab" + std::string(12, ' '));
+}
+
+TEST_F(PrintTest, TabsAndHighBytesCountOneColumnEach) {
+    use_recording_console();
+    print_text(0, "\t\a\b\xff\x80", PrintMode::nothing);
+    EXPECT_EQ(print_console_column(), 5);
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+#include "runtime/random.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// Scripted entropy: hands out words in turn (0 once they run out) and counts
+// on which draw each fetch happened.
+struct scripted_entropy {
+    std::vector<uint32_t> words;
+    size_t next = 0;
+    std::vector<int> fetched_on_draw;
+    int draw = 0;
+};
+scripted_entropy script;
+
+uint32_t scripted_word() {
+    script.fetched_on_draw.push_back(script.draw);
+    return script.next < script.words.size() ? script.words[script.next++] : 0;
+}
+
+class RandomTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        random_reset();
+        script = scripted_entropy{};
+        random_use_sources(nullptr, scripted_word);
+    }
+    void TearDown() override { random_use_sources(nullptr, nullptr); }
+
+    static double draw() {
+        ++script.draw;
+        return next_random(1);
+    }
+
+    // The first n outputs of the unmixed twister for seed.
+    static std::vector<double> plain_outputs(double seed, int n) {
+        random_reset();
+        seed_random(seed, 1);
+        std::vector<double> out;
+        for (int i = 0; i < n; ++i) out.push_back(next_random(1));
+        random_reset();
+        return out;
+    }
+};
+
+TEST_F(RandomTest, SeedZeroGivesThePublishedTwisterOutputs) {
+    const std::vector<double> out = plain_outputs(0.0, 3);
+    EXPECT_EQ(out[0], 0x5481674Du / 4294967296.0);
+    EXPECT_EQ(out[1], 0x543BDDA3u / 4294967296.0);
+    EXPECT_EQ(out[2], 0x8850CA87u / 4294967296.0);
+    EXPECT_DOUBLE_EQ(out[0], 0.3300995409954339);
+}
+
+TEST_F(RandomTest, MixingWithAFetchedWord) {
+    script.words = {0x12345678u};
+    seed_random(0.0, 5);
+    EXPECT_EQ(draw(), 0.27061018580570817);
+    EXPECT_EQ(random_entropy_word(), 0x4546B58Au);
+    EXPECT_EQ(draw(), 0.9658483813982457);
+    EXPECT_EQ(random_entropy_word(), 0xF741D6EBu);
+    EXPECT_EQ(draw(), 0.7464493943843991);
+    EXPECT_EQ(random_entropy_word(), 0xBF174EB9u);
+}
+
+TEST_F(RandomTest, SeedIsTruncatedToTheLow32BitsOfA64BitInteger) {
+    struct Row {
+        double seed;
+        double same_as;
+    };
+    const Row rows[] = {
+        {12345.9, 12345.0},
+        {4294967296.0, 0.0},
+        {4294967297.7, 1.0},
+        {9000000000000.0, 2043514880.0},
+        {-1.5, 4294967295.0},
+        {1e300, 0.0},  // beyond 64 bits: the x86 conversion's 0x8000000000000000
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(plain_outputs(row.seed, 5), plain_outputs(row.same_as, 5)) << row.seed;
+    }
+    EXPECT_NE(plain_outputs(1.0, 5), plain_outputs(0.0, 5));
+}
+
+TEST_F(RandomTest, FailingSourceLeavesThePlainTwister) {
+    const std::vector<double> plain = plain_outputs(777.0, 700);
+    seed_random(777.0, 5);
+    for (int i = 0; i < 700; ++i) ASSERT_EQ(draw(), plain[static_cast<size_t>(i)]) << i;
+}
+
+TEST_F(RandomTest, WordOfOneGivesZeroThenPlainValuesForTheRestOfTheBlock) {
+    const std::vector<double> plain = plain_outputs(5.0, 300);
+    script.words = {1u, 0x9E3779B9u};
+    seed_random(5.0, 5);
+    EXPECT_EQ(draw(), 0.0);
+    EXPECT_EQ(random_entropy_word(), 0u);
+    for (int i = 1; i < 256; ++i) ASSERT_EQ(draw(), plain[static_cast<size_t>(i)]) << i;
+    EXPECT_NE(draw(), plain[256]);  // draw 257 fetches the second word and mixes again
+}
+
+TEST_F(RandomTest, SourceIsReadOnDraws1And257And513Only) {
+    script.words = std::vector<uint32_t>(10, 0xDEADBEEFu);
+    seed_random(42.0, 5);
+    for (int i = 0; i < 600; ++i) {
+        const double r = draw();
+        ASSERT_GE(r, 0.0);
+        ASSERT_LT(r, 1.0);
+    }
+    EXPECT_EQ(script.fetched_on_draw, (std::vector<int>{1, 257, 513}));
+}
+
+TEST_F(RandomTest, SeedingKeepsCounterAndWord) {
+    script.words = {0x12345678u, 0x0BADF00Du};
+    seed_random(0.0, 5);
+    draw();
+    draw();
+    seed_random(0.0, 5);  // a second seeding must not restart the block
+    draw();
+    EXPECT_EQ(script.fetched_on_draw, (std::vector<int>{1}));
+}
+
+TEST_F(RandomTest, ArgumentZeroRepeatsTheLastValueAndStillMixes) {
+    const std::vector<double> plain = plain_outputs(3.0, 2);
+    seed_random(3.0, 1);
+    const double first = next_random(1);
+    EXPECT_EQ(next_random(0), first);
+    EXPECT_EQ(next_random(-2.5f), plain[1]);
+
+    script.words = {0x12345678u};
+    seed_random(0.0, 5);
+    const double mixed = next_random(1);
+    const uint32_t word = random_entropy_word();
+    const double again = next_random(0);
+    // The repeat is mixed with the word the first draw left behind.
+    const auto y = static_cast<uint32_t>(mixed * 4294967296.0);
+    const auto v = static_cast<uint32_t>((uint64_t{y} * word) >> 32);
+    EXPECT_NE(again, mixed);
+    uint32_t t = v;
+    t ^= t >> 11;
+    t ^= (t << 7) & 0x9D2C5680u;
+    t ^= (t << 15) & 0xEFC60000u;
+    t ^= t >> 18;
+    EXPECT_EQ(again, t / 4294967296.0);
+}
+
+}  // namespace

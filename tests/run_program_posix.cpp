@@ -1,0 +1,92 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "run_program.h"
+
+extern char** environ;
+
+namespace {
+
+std::string read_all(int fd) {
+    std::string data;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got <= 0) break;
+        data.append(chunk, static_cast<size_t>(got));
+    }
+    return data;
+}
+
+int temp_file() {
+    char name[] = "/tmp/zix-e2e-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd >= 0) unlink(name);
+    return fd;
+}
+
+}  // namespace
+
+run_result run_program(const std::string& program, const std::vector<std::string>& args,
+                       output_kind kind, const std::vector<std::string>& extra_env) {
+    run_result result;
+    std::vector<std::string> arg_store{program};
+    arg_store.insert(arg_store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : arg_store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> env_store;
+    for (char** e = environ; *e; ++e) env_store.emplace_back(*e);
+    env_store.insert(env_store.end(), extra_env.begin(), extra_env.end());
+    std::vector<char*> envp;
+    for (std::string& e : env_store) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    const int err_fd = temp_file();
+    int out_fd = -1;
+    int pipe_fds[2] = {-1, -1};
+    if (kind == output_kind::file) {
+        out_fd = temp_file();
+    } else if (pipe(pipe_fds) != 0) {
+        return result;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, kind == output_kind::file ? out_fd : pipe_fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+    if (pipe_fds[0] >= 0) posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+
+    pid_t pid = -1;
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (pipe_fds[1] >= 0) close(pipe_fds[1]);
+
+    if (spawned == 0) {
+        if (kind == output_kind::pipe) result.out = read_all(pipe_fds[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) result.term_signal = WTERMSIG(status);
+    }
+    if (kind == output_kind::file) {
+        lseek(out_fd, 0, SEEK_SET);
+        result.out = read_all(out_fd);
+        close(out_fd);
+    } else {
+        close(pipe_fds[0]);
+    }
+    lseek(err_fd, 0, SEEK_SET);
+    result.err = read_all(err_fd);
+    close(err_fd);
+    return result;
+}
