@@ -1,6 +1,7 @@
 #include "runtime.h"
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,6 +20,19 @@ struct command_line {
 int32_t use_count = 0;
 command_line recorded;
 void (*release_observer)(const char*, size_t) = nullptr;
+
+struct live_buffer_record {
+    char* buffer;
+    size_t count;
+};
+live_buffer_record live_buffer;
+
+void wipe(char* buffer, size_t count) {
+    std::memset(buffer, 0, count);
+    // The compiler must assume the barrier reads the buffer, so the memset
+    // above cannot be dropped as a dead store before free or exit.
+    __asm__ __volatile__("" : : "r"(buffer) : "memory");
+}
 
 // Everything the runtime shares starts zeroed; start-up clears it again.
 void clear_shared_state() {
@@ -54,14 +68,23 @@ std::string runtime_arg(int n) {
 
 void runtime_end(int status) { std::exit(status); }
 
-char* buffer_create(size_t count) { return static_cast<char*>(std::malloc(count ? count : 1)); }
+void runtime_write_failed(const char* reason) {
+    std::fprintf(stderr, "zix: write error: %s\n", reason);
+    if (live_buffer.buffer) wipe(live_buffer.buffer, live_buffer.count);
+    // _Exit: exit would flush standard output once more into the failed file.
+    std::_Exit(1);
+}
+
+char* buffer_create(size_t count) {
+    char* buffer = static_cast<char*>(std::malloc(count ? count : 1));
+    if (buffer) live_buffer = live_buffer_record{buffer, count};
+    return buffer;
+}
 
 void buffer_wipe_release(char* buffer, size_t count) {
     if (buffer == nullptr) return;
-    std::memset(buffer, 0, count);
-    // The compiler must assume the barrier reads the buffer, so the memset
-    // above cannot be dropped as a dead store before free.
-    __asm__ __volatile__("" : : "r"(buffer) : "memory");
+    wipe(buffer, count);
+    if (live_buffer.buffer == buffer) live_buffer = live_buffer_record{};
     if (release_observer) release_observer(buffer, count);
     std::free(buffer);
 }

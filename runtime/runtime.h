@@ -21,7 +21,14 @@ std::string runtime_arg(int n);
 // Ends the process with status (through exit, so shutdown runs).
 [[noreturn]] void runtime_end(int status);
 
-// A buffer of count bytes, or null when it cannot be had.
+// Called by a plain writer whose write failed (reason: the system's text for
+// the error). Output that did not arrive is data lost, so the run stops at
+// once: one line on standard error, the live buffer wiped, status 1, and no
+// further write (the standard output stream is not flushed again).
+[[noreturn]] void runtime_write_failed(const char* reason);
+
+// A buffer of count bytes, or null when it cannot be had. At most one buffer
+// is live at a time; a failed write wipes it before the process ends.
 char* buffer_create(size_t count);
 // Overwrites the buffer with zero bytes in a way the optimiser cannot drop,
 // then releases it.

@@ -1,12 +1,21 @@
 #include "plain_writer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include "../runtime.h"
 
 namespace {
 
+// Every write reaches the system before the next piece is made; a write that
+// does not is reported, since the output is then incomplete.
 void plain_write(const char* bytes, size_t count) {
-    std::fwrite(bytes, count, 1, stdout);
-    std::fflush(stdout);
+    const bool written = std::fwrite(bytes, count, 1, stdout) == 1;
+    const int write_errno = errno;
+    if (std::fflush(stdout) != 0 || !written) {
+        runtime_write_failed(std::strerror(written ? errno : write_errno));
+    }
 }
 
 void plain_size(uint32_t* width, uint32_t* height) {
