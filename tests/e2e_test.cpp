@@ -161,6 +161,31 @@ TEST(EndToEnd, FixedClockAndScriptedEntropy) {
               reference_line(61728.0, {}, 300, 32, 126));
 }
 
+TEST(EndToEnd, SeedRoundsTheClockAndTheProductToDoubles) {
+    // Each row's exact seed is an integer, but the clock reading rounded to a
+    // double lies just below it, so the truncated seed is one less. Kept in
+    // extended precision instead (as an x87 build may do), the reading times
+    // 5000 lands on the integer itself and the seed is one too large.
+    struct row {
+        const char* clock;
+        double seed;
+    };
+    for (const row& r :
+         {row{"1800000000:6000", 9000000000029.0}, row{"1800000000:14600", 9000000000072.0},
+          row{"1800000000:37600", 9000000000187.0}}) {
+        EXPECT_EQ(zix({"-c", "40", "33", "126"}, fake(r.clock, "fail")).out,
+                  reference_line(r.seed, {}, 40, 33, 126))
+            << r.clock;
+    }
+}
+
+TEST(EndToEnd, ClockPastTheYear2038) {
+    // 2^31 seconds run out in January 2038; the seed of a clock in 2100 still
+    // comes from the whole seconds count.
+    EXPECT_EQ(zix({"-c", "40", "33", "126"}, fake("4102444800:123456", "fail")).out,
+              reference_line(20512224000617.0, {}, 40, 33, 126));
+}
+
 TEST(EndToEnd, EntropyIsFetchedOncePer256Draws) {
     char log[] = "/tmp/zix-fetch-XXXXXX";
     const int fd = mkstemp(log);

@@ -17,6 +17,21 @@
 #include <cstring>
 #include <string>
 
+// A 32-bit build with 64-bit times and offsets (the i386 build) calls these
+// under other names; <sys/time.h> and <fcntl.h> give the definitions below
+// those names, and the real functions are looked up by them.
+#if defined(__USE_TIME_BITS64)
+#define ZIX_REAL_GETTIMEOFDAY "__gettimeofday64"
+#else
+#define ZIX_REAL_GETTIMEOFDAY "gettimeofday"
+#endif
+#if defined(__USE_FILE_OFFSET64) && !defined(__OFF_T_MATCHES_OFF64_T)
+#define ZIX_OPEN_IS_OPEN64 1
+#define ZIX_REAL_OPEN "open64"
+#else
+#define ZIX_REAL_OPEN "open"
+#endif
+
 namespace {
 
 int fake_fd = -1;
@@ -43,8 +58,8 @@ std::string entropy_token(size_t n) {
 void log_fetch() {
     const char* path = std::getenv("ZIX_FAKE_LOG");
     if (!path) return;
-    const int fd = real<int (*)(const char*, int, ...)>("open")(path, O_WRONLY | O_APPEND | O_CREAT,
-                                                                0600);
+    const int fd = real<int (*)(const char*, int, ...)>(ZIX_REAL_OPEN)(
+        path, O_WRONLY | O_APPEND | O_CREAT, 0600);
     if (fd < 0) return;
     const char line[] = "fetch\n";
     ssize_t ignored = write(fd, line, sizeof line - 1);
@@ -73,7 +88,7 @@ extern "C" {
 
 int gettimeofday(struct timeval* tv, void* tz) {
     const char* clock = std::getenv("ZIX_FAKE_CLOCK");
-    if (!clock) return real<int (*)(struct timeval*, void*)>("gettimeofday")(tv, tz);
+    if (!clock) return real<int (*)(struct timeval*, void*)>(ZIX_REAL_GETTIMEOFDAY)(tv, tz);
     long long seconds = 0;
     long long micros = 0;
     std::sscanf(clock, "%lld:%lld", &seconds, &micros);
@@ -87,9 +102,10 @@ int open(const char* path, int flags, ...) {
     va_start(ap, flags);
     const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(ap, int)) : 0;
     va_end(ap);
-    return fake_open(path, flags, mode, "open");
+    return fake_open(path, flags, mode, ZIX_REAL_OPEN);
 }
 
+#if !defined(ZIX_OPEN_IS_OPEN64)
 int open64(const char* path, int flags, ...) {
     va_list ap;
     va_start(ap, flags);
@@ -97,6 +113,7 @@ int open64(const char* path, int flags, ...) {
     va_end(ap);
     return fake_open(path, flags, mode, "open64");
 }
+#endif
 
 ssize_t read(int fd, void* buffer, size_t count) {
     if (fd != fake_fd || fake_fd < 0) return real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);

@@ -9,7 +9,10 @@ double platform_clock_seconds() {
     struct timeval now {};
     gettimeofday(&now, nullptr);
     const int64_t micros = int64_t{now.tv_sec} * 1000000 + now.tv_usec;
-    const double seconds = static_cast<double>(micros) * 0.000001;
+    // volatile: an i386 build computes on the x87 unit, which would otherwise
+    // hand back the 64-bit-significand product in a register; the store
+    // rounds it to the double the seed is defined from.
+    const volatile double seconds = static_cast<double>(micros) * 0.000001;
     return seconds;
 }
 

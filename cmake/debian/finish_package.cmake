@@ -1,0 +1,29 @@
+# Run by CPack on the staged files of the Debian package, before it is built:
+# Debian keeps manual pages and changelogs compressed (gzip -9n: best
+# compression, no name or time stamp, so the bytes do not depend on the
+# build), and the licence as /usr/share/doc/<package>/copyright.
+if(NOT CPACK_GENERATOR STREQUAL "DEB")
+    return()
+endif()
+
+set(root ${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX})
+set(doc ${root}/share/doc/${CPACK_PACKAGE_NAME})
+if(NOT EXISTS ${root}/bin/zix)
+    message(FATAL_ERROR "finish_package: no program under ${root}")
+endif()
+
+# Also drops what Debian's own packages drop from a program (the compiler's
+# notes), on top of the stripping CPack has done.
+if(CPACK_ZIX_STRIP)
+    execute_process(COMMAND ${CPACK_ZIX_STRIP} --remove-section=.comment --remove-section=.note
+                            ${root}/bin/zix COMMAND_ERROR_IS_FATAL ANY)
+endif()
+
+file(GLOB pages ${root}/share/man/man*/*.[1-9])
+foreach(page IN LISTS pages)
+    execute_process(COMMAND gzip -9nf ${page} COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+
+file(RENAME ${doc}/LICENSE ${doc}/copyright)
+file(COPY_FILE ${CPACK_ZIX_DEBIAN_DIR}/changelog ${doc}/changelog)
+execute_process(COMMAND gzip -9nf ${doc}/changelog COMMAND_ERROR_IS_FATAL ANY)

@@ -1,0 +1,84 @@
+# Installation and packages.
+#   cmake --install <build>      bin/zix, share/man/man1/zix.1, share/doc/zix/
+#   cpack -G DEB  (Linux builds)  a Debian package for the build's architecture
+#   cpack -G ZIP  (Windows build) zix.exe with the README and the licence
+include(GNUInstallDirs)
+
+if(WIN32)
+    install(TARGETS zix RUNTIME DESTINATION .)
+    install(FILES README.md DESTINATION .)
+    install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+else()
+    install(TARGETS zix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES docs/zix.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
+set(CPACK_PACKAGE_NAME zix)
+set(CPACK_PACKAGE_VENDOR "the zix authors")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random character data and bulk text generator")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+
+# The Debian name of the architecture the program is built for (the i386
+# build runs on an x86-64 machine, so the machine's own name would be wrong).
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^i[3-6]86$")
+    set(ZIX_DEB_ARCHITECTURE i386)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+    set(ZIX_DEB_ARCHITECTURE amd64)
+else()
+    execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE ZIX_DEB_ARCHITECTURE
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME zix-${PROJECT_VERSION}-windows-i386)
+else()
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ZIX_DEB_ARCHITECTURE})
+    set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The zix authors <maintainers@zix-project.org>")
+    set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+    set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+    # The synopsis line is CPACK_PACKAGE_DESCRIPTION_SUMMARY; this is the rest.
+    set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+        "zix prints a line of random characters from any range of character codes,
+writes a string any number of times for bulk text, or shows a table of the
+character codes 32 to 255. Counts and codes may be given in decimal or with
+the &H, &O and &B prefixes for hexadecimal, octal and binary.")
+    # The dependencies are read off the program itself (dpkg-shlibdeps), so
+    # they follow what it links: the C library and the termcap library.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # Debian's layout inside the package: a compressed manual page, the
+    # licence as the copyright file and a changelog.
+    set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/finish_package.cmake)
+    set(CPACK_ZIX_DEBIAN_DIR ${CMAKE_CURRENT_LIST_DIR}/debian)
+    set(CPACK_ZIX_STRIP ${CMAKE_STRIP})
+endif()
+
+include(CPack)
+
+if(ZIX_BUILD_TESTS)
+    if(WIN32)
+        add_test(NAME package_zip
+                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_zip_test.sh
+                         ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
+        set_tests_properties(package_zip PROPERTIES LABELS package SKIP_RETURN_CODE 77)
+    else()
+        add_test(NAME install
+                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/install_test.sh ${CMAKE_BINARY_DIR})
+        add_test(NAME package
+                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_test.sh inspect
+                         ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE})
+        add_test(NAME package_install
+                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_test.sh install
+                         ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE})
+        set_tests_properties(install PROPERTIES LABELS install)
+        set_tests_properties(package package_install PROPERTIES LABELS package SKIP_RETURN_CODE 77)
+        # Installs into the system's package database: one at a time.
+        set_tests_properties(package_install PROPERTIES RESOURCE_LOCK dpkg)
+    endif()
+endif()

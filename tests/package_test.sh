@@ -1,0 +1,172 @@
+#!/usr/bin/env bash
+# Builds the Debian package of a Linux build with CPack and checks it.
+#   inspect: the control fields, the files and their modes, the program's
+#            architecture and libraries against the fields, the manual page,
+#            and lintian.
+#   install: dpkg -i, run the installed zix, find its manual page, dpkg -r.
+#            Needs root; skipped (status 77) otherwise, and when a zix
+#            package is installed already (it is not replaced).
+# Usage: tests/package_test.sh inspect|install BUILD_DIR VERSION ARCHITECTURE
+set -uo pipefail
+mode=${1:?usage: package_test.sh inspect|install BUILD_DIR VERSION ARCHITECTURE}
+build=${2:?build directory}
+version=${3:?package version}
+arch=${4:?Debian architecture}
+skip=77
+
+work=$(mktemp -d /tmp/zix-package-XXXXXX)
+cleanup() { rm -rf "$work"; }
+trap cleanup EXIT
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
+check() {  # check DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@"; then pass; else fail "$what"; fi
+}
+finish() {
+    echo "package $mode: $passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+}
+
+for tool in cpack dpkg-deb dpkg-shlibdeps; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed (scripts/setup package installs it)"
+        exit $skip
+    fi
+done
+if [ "$mode" = install ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "SKIP: installing a package with dpkg needs root"
+        exit $skip
+    fi
+    if [ "$(dpkg-query -W -f='${db:Status-Status}' zix 2>/dev/null)" = installed ]; then
+        echo "SKIP: a zix package is installed on this machine already; it is left alone"
+        exit $skip
+    fi
+fi
+
+if ! (cd "$build" && cpack -G DEB -B "$work/out") >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log"
+    echo "package: cpack failed"
+    exit 1
+fi
+deb="$work/out/zix_${version}_${arch}.deb"
+if [ ! -f "$deb" ]; then
+    ls "$work/out"
+    echo "package: no $deb"
+    exit 1
+fi
+
+field() { dpkg-deb -f "$deb" "$1"; }
+
+if [ "$mode" = inspect ]; then
+    check "Package is zix" [ "$(field Package)" = zix ]
+    check "Version is $version" [ "$(field Version)" = "$version" ]
+    check "Architecture is $arch" [ "$(field Architecture)" = "$arch" ]
+    check "Section is utils" [ "$(field Section)" = utils ]
+    check "Maintainer is a name and an address" grep -qE '^[^<]+ <[^@>]+@[^>]+>$' <<<"$(field Maintainer)"
+    check "Description has a synopsis and more" [ "$(field Description | wc -l)" -ge 2 ]
+
+    # The files, their owners and modes.
+    listing=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | sort -k3)
+    expected="-rwxr-xr-x root/root ./usr/bin/zix
+-rw-r--r-- root/root ./usr/share/doc/zix/README.md
+-rw-r--r-- root/root ./usr/share/doc/zix/changelog.gz
+-rw-r--r-- root/root ./usr/share/doc/zix/copyright
+-rw-r--r-- root/root ./usr/share/man/man1/zix.1.gz"
+    check "the package holds exactly: $expected
+got: $listing" [ "$listing" = "$expected" ]
+
+    dpkg-deb -x "$deb" "$work/root"
+    program="$work/root/usr/bin/zix"
+
+    # The architecture of the program itself, read from its ELF header
+    # (byte 4: 1 = 32-bit, 2 = 64-bit; bytes 18-19: the machine, 3 = i386,
+    # 62 = x86-64), must be the one the control file names.
+    elf_class=$(od -An -tu1 -j4 -N1 "$program" | tr -d ' ')
+    elf_machine=$(od -An -tu2 -j18 -N2 "$program" | tr -d ' ')
+    case "$elf_class:$elf_machine" in
+        1:3) elf_arch=i386 ;;
+        2:62) elf_arch=amd64 ;;
+        *) elf_arch="class $elf_class machine $elf_machine" ;;
+    esac
+    check "the program is built for $arch (it is $elf_arch)" [ "$elf_arch" = "$arch" ]
+    check "the program is stripped" [ -z "$(readelf -S "$program" | grep -E '\.(debug_info|symtab)')" ]
+
+    # Every library the program loads comes from a package named in Depends,
+    # for the package's own architecture, and libc6 is always among them.
+    depends=$(field Depends)
+    check "Depends names libc6 (got: $depends)" grep -qE '(^|, )libc6( |,|$)' <<<"$depends"
+    multiarch=$(dpkg-architecture -a"$arch" -qDEB_HOST_MULTIARCH 2>/dev/null)
+    for lib in $(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+        owner=
+        for dir in /lib /usr/lib; do
+            [ -n "$owner" ] || owner=$(dpkg-query -S "$dir/$multiarch/$lib" 2>/dev/null | cut -d: -f1)
+        done
+        check "$lib comes from a package in Depends (owner: ${owner:-none}, Depends: $depends)" \
+            grep -qE "(^|, )${owner:-none}( |,|$)" <<<"$depends"
+    done
+    # The terminal layer's library, once the program links it.
+    if readelf -d "$program" | grep -q 'libtinfo\.so'; then
+        check "Depends names libtinfo6 (got: $depends)" grep -qE '(^|, )libtinfo6( |,|$)' <<<"$depends"
+    fi
+
+    # The compressed manual page and changelog, as Debian keeps them.
+    page="$work/root/usr/share/man/man1/zix.1.gz"
+    check "the manual page is gzip at best compression with no time stamp" \
+        [ "$(od -An -tx1 -j3 -N6 "$page" | tr -d ' ')" = 000000000002 ]
+    rendered=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>"$work/man.err")
+    check "the packaged manual page renders without messages ($(cat "$work/man.err"))" \
+        [ -z "$(cat "$work/man.err")" ]
+    check "the packaged manual page is the one in docs/" \
+        cmp -s <(gzip -dc "$page") "$(dirname "$0")/../docs/zix.1"
+    check "the rendered page names the program" grep -q 'zix - generate random' <<<"$rendered"
+    check "the changelog's latest entry is version $version" \
+        grep -q "^zix ($version) " <(gzip -dc "$work/root/usr/share/doc/zix/changelog.gz")
+    check "the copyright file holds the licence" \
+        cmp -s "$work/root/usr/share/doc/zix/copyright" "$(dirname "$0")/../LICENSE"
+
+    # Debian's own checks. Only errors and warnings are shown; none may stay.
+    if command -v lintian >/dev/null; then
+        lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1
+        status=$?
+        grep -v 'running with root privileges' "$work/lintian.log"
+        check "lintian reports no error or warning" [ "$status" -eq 0 ]
+    else
+        fail "lintian is not installed (scripts/setup package installs it)"
+    fi
+    finish
+fi
+
+# install
+removed=0
+remove() { [ "$removed" -eq 1 ] || dpkg -r zix >/dev/null 2>&1; removed=1; }
+trap 'remove; cleanup' EXIT
+if ! dpkg -i "$deb" >"$work/dpkg.log" 2>&1; then
+    cat "$work/dpkg.log"
+    fail "dpkg -i $deb"
+    finish
+fi
+pass
+check "dpkg reports zix $version installed" \
+    [ "$(dpkg-query -W -f='${db:Status-Status} ${Version}' zix)" = "installed $version" ]
+check "/usr/bin/zix -c 5 66 66 prints BBBBB" [ "$(/usr/bin/zix -c 5 66 66)" = BBBBB ]
+check "zix is found on the PATH" [ "$(command -v zix)" = /usr/bin/zix ]
+if grep -rqs '^path-exclude=*/usr/share/man' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d; then
+    echo "note: dpkg on this machine leaves manual pages out; the installed page is not looked for"
+else
+    check "man finds the page by name" \
+        [ "$(man -w zix 2>/dev/null)" = /usr/share/man/man1/zix.1.gz ]
+fi
+check "dpkg -r zix" dpkg -r zix >"$work/dpkg.log" 2>&1
+removed=1
+check "dpkg reports zix removed" \
+    [ "$(dpkg-query -W -f='${db:Status-Status}' zix 2>/dev/null)" != installed ]
+for path in /usr/bin/zix /usr/share/man/man1/zix.1.gz /usr/share/doc/zix; do
+    check "$path is gone" [ ! -e "$path" ]
+done
+finish
