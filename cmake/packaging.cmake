@@ -78,7 +78,9 @@ if(ZIX_BUILD_TESTS)
                          ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE})
         set_tests_properties(install PROPERTIES LABELS install)
         set_tests_properties(package package_install PROPERTIES LABELS package SKIP_RETURN_CODE 77)
-        # Installs into the system's package database: one at a time.
-        set_tests_properties(package_install PROPERTIES RESOURCE_LOCK dpkg)
+        # Both run CPack in the build folder, and one installs into the
+        # system's package database: one at a time.
+        set_tests_properties(package PROPERTIES RESOURCE_LOCK zix_cpack)
+        set_tests_properties(package_install PROPERTIES RESOURCE_LOCK "zix_cpack;dpkg")
     endif()
 endif()
