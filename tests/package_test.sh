@@ -27,7 +27,7 @@ check() {  # check DESCRIPTION COMMAND...
     if "$@"; then pass; else fail "$what"; fi
 }
 finish() {
-    echo "package $mode: $passed passed, $failed failed"
+    echo "package_$mode: $passed passed, $failed failed"
     [ "$failed" -eq 0 ]
     exit
 }

@@ -64,5 +64,5 @@ else
     echo "note: wine is not installed; the packed zix.exe is not run"
 fi
 
-echo "package zip: $passed passed, $failed failed"
+echo "package_zip: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

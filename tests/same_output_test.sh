@@ -58,5 +58,5 @@ same 5:0 "$words"
 same 5:0 "$words" -c 0
 same 5:0 "$words" -c -1
 
-echo "same output: $passed passed, $failed failed"
+echo "same_output: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
