@@ -114,8 +114,8 @@ std::atomic<int> resize_pending{0};
 pthread_t service_thread;
 bool service_started = false;
 
-using disposition = void (*)(int);
-disposition saved_dispositions[NSIG];
+// The dispositions in force before set-up, one slot per signal number.
+struct sigaction saved_dispositions[NSIG];
 
 int view_top = -1;
 int view_bottom = -1;
@@ -334,7 +334,7 @@ void prepare_signal_restore() {
 // end at its next tick; term_shutdown joins it if the process goes on.
 void fatal_signal_handler(int signal_number) {
     const int saved_errno = errno;
-    signal(signal_number, saved_dispositions[signal_number]);
+    sigaction(signal_number, &saved_dispositions[signal_number], nullptr);
     if (kind.load() != 0) {
         if (!restored.load()) {
             // Without a size check (it would need the lock), the view covers
@@ -350,11 +350,20 @@ void fatal_signal_handler(int signal_number) {
     errno = saved_errno;
 }
 
+// Stays installed (sigaction does not reset it), so it needs no re-arming.
 void window_change_handler(int) {
-    const int saved_errno = errno;
     resize_pending.store(1);
-    signal(SIGWINCH, window_change_handler);
-    errno = saved_errno;
+}
+
+// Installed with SA_RESTART, whatever signal() would do on this system or
+// under a sanitizer: a window change must not make a write to the terminal
+// fail half-way with EINTR.
+void install_handler(int signal_number, void (*handler)(int), struct sigaction* previous) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal_number, &action, previous);
 }
 
 // The hook of the periodic console services; zix registers none.
@@ -591,8 +600,10 @@ void term_init() {
     service_started = pthread_create(&service_thread, nullptr, term_service_thread, nullptr) == 0;
 
     for (const int signal_number : kFatalSignals) {
-        const disposition previous = signal(signal_number, fatal_signal_handler);
-        saved_dispositions[signal_number] = previous == SIG_ERR ? SIG_DFL : previous;
+        struct sigaction& previous = saved_dispositions[signal_number];
+        previous = {};
+        previous.sa_handler = SIG_DFL;
+        install_handler(signal_number, fatal_signal_handler, &previous);
     }
 
     term_state.char_buffer = nullptr;
@@ -603,7 +614,7 @@ void term_init() {
         term_lock_guard guard;
         term_refresh_size();
     }
-    signal(SIGWINCH, window_change_handler);
+    install_handler(SIGWINCH, window_change_handler, nullptr);
 }
 
 void term_shutdown() {
