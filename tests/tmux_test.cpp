@@ -24,7 +24,7 @@ std::string shell_quoted(const std::string& s) {
 }
 
 class tmux_server {
-public:
+  public:
     tmux_server() {
         char dir[] = "/tmp/zix-tmux-XXXXXX";
         if (mkdtemp(dir)) dir_ = dir;
@@ -71,7 +71,7 @@ public:
 
     void type(const std::string& keys) const { run("send-keys " + shell_quoted(keys) + " Enter"); }
 
-private:
+  private:
     std::string dir_;
 };
 

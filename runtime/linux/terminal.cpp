@@ -290,8 +290,9 @@ size_t capture_capacity = 0;
 size_t capture_length = 0;
 
 int capture_byte(int byte) {
-    if (capture_length < capture_capacity)
+    if (capture_length < capture_capacity) {
         capture_buffer[capture_length++] = static_cast<char>(byte);
+    }
     return byte;
 }
 
