@@ -89,6 +89,7 @@ bool unwanted(const std::string& entry) {
     // The program inherits default dispositions and no blocked signals,
     // whatever the test runner set up.
     for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+    for (const int sig : options.ignored_signals) signal(sig, SIG_IGN);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);

@@ -36,6 +36,7 @@ struct pty_options {
     bool stdout_to_file = false;
     bool background = false;  // in a process group of its own, not the foreground one
     std::function<void(termios&)> adjust_modes;  // the terminal's settings before the run
+    std::vector<int> ignored_signals;            // SIG_IGN from the start, as nohup does
 
     // One event once the program has written event_after bytes.
     size_t event_after = 0;

@@ -352,6 +352,34 @@ TEST(TerminalSession, FatalSignalsPutTheTerminalBack) {
     }
 }
 
+TEST(TerminalSession, IgnoredFatalSignalLeavesTheLayerOffAndTheRunGoesOn) {
+    // SIGTERM ignored before zix started: the handler puts the terminal back,
+    // the signal is then ignored, and the run ends normally without a second
+    // restore.
+    pty_options o = with_args({"-s", "20000", "ab"});
+    o.ignored_signals = {SIGTERM};
+    o.event_after = 2000;
+    o.event_signal = SIGTERM;
+    const pty_result r = zix(o);
+    expect_clean_exit(r);
+    const std::string restore = closing(kTestTerminal);
+    const size_t at = r.out.find(restore);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(r.out.find(restore, at + 1), std::string::npos);
+    std::string out = r.out;
+    out.erase(at, restore.size());
+    EXPECT_TRUE(same_bytes(out, opening(kTestTerminal) + expected::repeat("ab", 20000)));
+}
+
+TEST(TerminalSession, WorksWithoutTheServiceThread) {
+    pty_options o = with_args({"-a"});
+    o.env.push_back(std::string("LD_PRELOAD=") + ZIX_FAKE_NO_THREAD);
+    const pty_result r = zix(o);
+    expect_clean_exit(r);
+    EXPECT_TRUE(same_bytes(
+        r.out, opening(kTestTerminal) + on_terminal(expected::table(5)) + closing(kTestTerminal)));
+}
+
 TEST(TerminalSession, OtherSignalsKeepTheirUsualEffect) {
     pty_options o = with_args({"-s", "4000000000", "x"});
     o.event_after = 3000;
