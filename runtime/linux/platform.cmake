@@ -3,4 +3,17 @@ target_sources(zix_core PRIVATE
     runtime/linux/random_source.cpp
     runtime/linux/plain_writer.cpp
     runtime/linux/terminal.cpp
+    runtime/linux/terminal_reply.cpp
+    runtime/linux/terminal_writer.cpp
     runtime/linux/platform.cpp)
+
+# The terminal layer talks to the terminal through the termcap interface of
+# ncurses' libtinfo, and runs a service thread. find_library searches the
+# multiarch directory of the target first (CMAKE_LIBRARY_ARCHITECTURE, e.g.
+# i386-linux-gnu in the i386 toolchain), so each build links its own.
+find_path(ZIX_TERMCAP_INCLUDE_DIR termcap.h REQUIRED)
+find_library(ZIX_TINFO_LIBRARY NAMES tinfo REQUIRED)
+set(THREADS_PREFER_PTHREAD_FLAG ON)
+find_package(Threads REQUIRED)
+target_include_directories(zix_core SYSTEM PRIVATE ${ZIX_TERMCAP_INCLUDE_DIR})
+target_link_libraries(zix_core PUBLIC ${ZIX_TINFO_LIBRARY} Threads::Threads)

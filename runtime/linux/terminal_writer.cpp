@@ -1,0 +1,79 @@
+// The terminal writer. See terminal.cpp for the whole conversation with the
+// terminal; the writer adds one thing to it, the glyph form of five control
+// codes:
+//   \e%G  EF 80 (code | 80)  \e%@
+// that is: select UTF-8, U+F000 + code, back to the default character set.
+// On the Linux console that code range maps straight onto the font, so the
+// code shows its own glyph.
+#include "terminal_writer.h"
+
+#include <cstdio>
+
+#include "terminal.h"
+
+namespace {
+
+constexpr unsigned char kGlyphCodes[] = {0x08, 0x0C, 0x0E, 0x0F, 0x1B};
+
+bool has_glyph_form(unsigned char byte) {
+    for (const unsigned char code : kGlyphCodes) {
+        if (byte == code) return true;
+    }
+    return false;
+}
+
+// Results of the stream calls are not looked at: the column advances all the
+// same, and there is nowhere else to report to.
+void term_write(const char* bytes, size_t count) {
+    {
+        term_lock_guard guard;
+        term_refresh_size();
+    }
+    char form[term_max_form];
+    for (size_t i = 0; i < count; ++i) {
+        const size_t length = term_translate(static_cast<unsigned char>(bytes[i]), form);
+        if (length == 1) {
+            std::fputc(form[0], stdout);
+        } else {
+            std::fwrite(form, 1, length, stdout);
+        }
+    }
+    std::fflush(stdout);
+}
+
+void term_size(uint32_t* width, uint32_t* height) {
+    term_lock_guard guard;
+    term_refresh_size();
+    *width = static_cast<uint32_t>(term_screen_width());
+    *height = static_cast<uint32_t>(term_screen_height());
+}
+
+// Asked at the first print: the terminal's cursor may have moved since
+// start-up (a shell prompt, other output), so it is asked once more.
+int32_t term_cursor_column() {
+    term_lock_guard guard;
+    term_refresh_size();
+    int row = 0;
+    int column = 0;
+    if (!term_query(term_sequence::cursor_query, &row, &column)) column = term_cursor_col();
+    return column;
+}
+
+}  // namespace
+
+const console_device terminal_writer = {term_write, term_size, term_cursor_column};
+
+size_t term_translate(unsigned char byte, char form[term_max_form]) {
+    if (byte == 0x00) {
+        form[0] = ' ';
+        return 1;
+    }
+    if (!has_glyph_form(byte)) {
+        form[0] = static_cast<char>(byte);
+        return 1;
+    }
+    const char glyph[term_max_form] = {
+        '\x1b', '%', 'G', '\xef', '\x80', static_cast<char>(byte | 0x80), '\x1b', '%', '@'};
+    for (size_t i = 0; i < term_max_form; ++i) form[i] = glyph[i];
+    return term_max_form;
+}

@@ -1,0 +1,423 @@
+// The built program on real pseudo-terminals: what it sends at start and at
+// exit, how it reads the terminal's answers, what its output looks like on a
+// terminal, and that it leaves the terminal's settings as it found them
+// however it ends.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termcap.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "expected_output.h"
+#include "pty_harness.h"
+
+namespace {
+
+// Terminal entries the system database lacks: names that test how the Linux
+// console is recognised, one without automatic margins, and one whose
+// sequences are easy to tell apart.
+constexpr const char* kTerminfoSource =
+    "zix-test|terminal with distinct sequences,\n"
+    "\tam, cols#80, lines#24,\n"
+    "\tclear=\\E[CL, cnorm=\\E[VE, csr=\\E[%i%p1%d;%p2%dr, home=\\E[HO,\n"
+    "\trmkx=\\E[KE, sgr0=\\E[ME, smkx=\\E[KS,\n"
+    "console|the name of the Linux console, use=zix-test,\n"
+    "linux-zix|a name that begins with linux, use=zix-test,\n"
+    "Linux|linux with a capital letter, use=zix-test,\n"
+    "consolex|a name that only begins with console, use=zix-test,\n"
+    "zix-noam|without automatic margins, am@, use=zix-test,\n";
+
+std::string terminfo_dir;
+
+class TerminalEnvironment : public testing::Environment {
+  public:
+    void SetUp() override {
+        char dir[] = "/tmp/zix-terminfo-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        terminfo_dir = dir;
+        const std::string source = terminfo_dir + "/zix.src";
+        std::ofstream(source) << kTerminfoSource;
+        const std::string command = "tic -o " + terminfo_dir + " " + source + " 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << "tic could not compile the test entries";
+        setenv("TERMINFO", terminfo_dir.c_str(), 1);  // for capability() below; the
+                                                      // program gets it through with_args
+    }
+    void TearDown() override { std::system(("rm -rf " + terminfo_dir).c_str()); }
+};
+const auto* const environment = testing::AddGlobalTestEnvironment(new TerminalEnvironment);
+
+std::string* sink = nullptr;
+int collect(int byte) {
+    sink->push_back(static_cast<char>(byte));
+    return byte;
+}
+
+// A capability of the terminal as the database gives it, formed the way
+// tputs sends it; empty when the terminal lacks it.
+std::string capability(const std::string& term, const char* code, int a = 0, int b = 0) {
+    char buffer[2048];
+    if (tgetent(buffer, term.c_str()) <= 0) return "";
+    const char* string = tgetstr(code, nullptr);
+    if (string == nullptr) return "";
+    std::string out;
+    sink = &out;
+    tputs(tgoto(string, a, b), 1, collect);
+    return out;
+}
+
+const std::string kCursorQuery = "\x1b[6n";
+const std::string kSizeQuery = "\x1b[18t";
+
+struct terminal_kind {
+    std::string term;
+    bool linux_console;
+};
+
+// What the program sends from start-up up to its first output: the start-up
+// sequences, then the cursor query of the first print.
+std::string opening(const terminal_kind& t, bool asks_size = false) {
+    return (t.linux_console ? "\x1b(U" : "") + capability(t.term, "ks") +
+           (asks_size ? kSizeQuery : "") + kCursorQuery + kCursorQuery;
+}
+
+std::string closing(const terminal_kind& t, bool clears = false) {
+    std::string out;
+    if (clears) {
+        out +=
+            capability(t.term, "cs", -1, 0) + capability(t.term, "cl") + capability(t.term, "ho");
+    }
+    if (t.linux_console) out += "\x1b(B";
+    return out + capability(t.term, "me") + capability(t.term, "ve") + capability(t.term, "ke");
+}
+
+const terminal_kind kTestTerminal{"zix-test", false};
+
+// The terminal turns each line feed into CR LF (its output processing).
+std::string on_terminal(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+pty_result zix(const pty_options& options) {
+    return run_on_pty(ZIX_PROGRAM, options);
+}
+
+pty_options with_args(std::vector<std::string> args, const std::string& term = "zix-test") {
+    pty_options o;
+    o.args = std::move(args);
+    o.term = term;
+    o.env = {"TERMINFO=" + terminfo_dir};
+    return o;
+}
+
+// Long outputs: on a mismatch, show where they part rather than all of both.
+testing::AssertionResult same_bytes(const std::string& got, const std::string& want) {
+    if (got == want) return testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+    const size_t from = at > 20 ? at - 20 : 0;
+    return testing::AssertionFailure()
+           << "lengths " << got.size() << " and " << want.size() << ", first difference at " << at
+           << ":\n  got  " << testing::PrintToString(got.substr(from, 60)) << "\n  want "
+           << testing::PrintToString(want.substr(from, 60));
+}
+
+void expect_clean_exit(const pty_result& r) {
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(same_modes(r.before, r.after)) << "terminal settings changed";
+}
+
+TEST(TerminalSession, TestEntriesAreWhatTheTestsAssume) {
+    EXPECT_EQ(capability("zix-test", "ks"), "\x1b[KS");
+    EXPECT_EQ(
+        capability("zix-test", "me") + capability("zix-test", "ve") + capability("zix-test", "ke"),
+        "\x1b[ME\x1b[VE\x1b[KE");
+    EXPECT_EQ(capability("zix-test", "cs", -1, 0), "\x1b[1;0r");
+    EXPECT_EQ(capability("console", "ks"), "\x1b[KS");
+    EXPECT_NE(capability("xterm", "ks"), "");
+}
+
+TEST(TerminalSession, StartAndExitSequencesForEachKindOfTerminal) {
+    const terminal_kind kinds[] = {
+        {"xterm", false}, {"linux", true},     {"console", true},   {"linux-zix", true},
+        {"Linux", false}, {"consolex", false}, {"zix-test", false},
+    };
+    for (const terminal_kind& t : kinds) {
+        SCOPED_TRACE(t.term);
+        const pty_result r = zix(with_args({"-c", "3", "65", "65"}, t.term));
+        expect_clean_exit(r);
+        EXPECT_EQ(r.out, opening(t) + "AAA\r\n" + closing(t));
+        EXPECT_EQ(r.cursor_queries.size(), 2u);
+        EXPECT_TRUE(r.size_queries.empty());
+    }
+}
+
+TEST(TerminalSession, TerminalLeftAloneWhenNotTakenOver) {
+    const std::string text =
+        "A\x1b"
+        "B";
+    struct row {
+        const char* name;
+        std::function<void(pty_options&)> set;
+    };
+    const row rows[] = {
+        {"standard input redirected", [](pty_options& o) { o.stdin_from_null = true; }},
+        {"standard output redirected", [](pty_options& o) { o.stdout_to_file = true; }},
+        {"TERM unset", [](pty_options& o) { o.term.reset(); }},
+        {"TERM unknown", [](pty_options& o) { o.term = "zix-no-such-terminal"; }},
+        {"no automatic margins", [](pty_options& o) { o.term = "zix-noam"; }},
+        {"background process group", [](pty_options& o) { o.background = true; }},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        pty_options o = with_args({"-s", "1", text});
+        r.set(o);
+        const pty_result result = zix(o);
+        expect_clean_exit(result);
+        // The plain writer: the ESC byte goes out as itself, nothing is added.
+        EXPECT_EQ(o.stdout_to_file ? result.file_out : result.out, text);
+        if (o.stdout_to_file) {
+            EXPECT_EQ(result.out, "");
+        }
+        EXPECT_TRUE(result.cursor_queries.empty());
+    }
+}
+
+TEST(TerminalSession, ControlCodesShowAsGlyphsAndNulAsSpace) {
+    std::string every_byte;
+    for (int b = 1; b <= 255; ++b) every_byte += static_cast<char>(b);
+    std::string shown;
+    for (int b = 1; b <= 255; ++b) {
+        if (b == 0x08 || b == 0x0C || b == 0x0E || b == 0x0F || b == 0x1B) {
+            shown += "\x1b%G\xef\x80";
+            shown += static_cast<char>(b | 0x80);
+            shown += "\x1b%@";
+        } else {
+            shown += static_cast<char>(b);
+        }
+    }
+    const pty_result r = zix(with_args({"-s", "1", every_byte}));
+    expect_clean_exit(r);
+    EXPECT_TRUE(
+        same_bytes(r.out, opening(kTestTerminal) + on_terminal(shown) + closing(kTestTerminal)));
+
+    // Codes 256 wrap to the byte 0.
+    const pty_result nul = zix(with_args({"-c", "4", "256", "256"}));
+    expect_clean_exit(nul);
+    EXPECT_EQ(nul.out, opening(kTestTerminal) + "    \r\n" + closing(kTestTerminal));
+}
+
+TEST(TerminalSession, TableLaidOutForTheTerminalsWidth) {
+    struct row {
+        unsigned short rows, cols;
+        int per_row;
+        bool clears_at_exit;  // a terminal that reports 0 rows
+    };
+    const row rows[] = {
+        {24, 80, 5, false},          {40, 100, 7, false},
+        {30, 120, 8, false},         {0, 0, 1000, true},  // no width: no zone wraps the line
+        {65534, 65535, 1000, false},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.rows) + "x" + std::to_string(r.cols));
+        pty_options o = with_args({"-a"});
+        o.rows = r.rows;
+        o.cols = r.cols;
+#if !defined(__SANITIZE_THREAD__)
+        o.memory_limit_mb = 256;  // whatever the size, the program stays small
+#endif
+        const pty_result result = zix(o);
+        expect_clean_exit(result);
+        EXPECT_TRUE(same_bytes(result.out, opening(kTestTerminal) +
+                                               on_terminal(expected::table(r.per_row)) +
+                                               closing(kTestTerminal, r.clears_at_exit)));
+    }
+}
+
+TEST(TerminalSession, CursorColumnAskedAtTheFirstPrint) {
+    // The second cursor query comes at the first print, after start-up, and
+    // nothing is printed before it is answered.
+    pty_options o = with_args({"-c", "2", "66", "66"});
+    o.cursor_col = 31;
+    const pty_result r = zix(o);
+    expect_clean_exit(r);
+    ASSERT_EQ(r.cursor_queries.size(), 2u);
+    EXPECT_EQ(r.out.substr(r.cursor_queries[1], 2), "BB");
+}
+
+TEST(TerminalSession, SizeAskedFromTheTerminalWhenTheKernelHasNone) {
+    struct row {
+        const char* name;
+        std::string before_answer;
+        size_t piece;
+        std::string size_answer;
+        bool answer_size;
+        int per_row;
+        bool clears;
+    };
+    const row rows[] = {
+        {"whole answer", "", 0, "\x1b[8;40;120t", true, 8, false},
+        {"answer in single bytes", "", 1, "\x1b[8;40;100t", true, 7, false},
+        {"key presses first", "q\x1bOA\x1b\x1bz", 3, "\x1b[8;40;120t", true, 8, false},
+        {"a broken answer first", "\x1b[8;x\x1b[8", 2, "\x1b[8;40;120t", true, 8, false},
+        {"no answer", "", 0, "", false, 5, false},
+        {"negative size", "", 0, "\x1b[8;-3;-9t", true, 1000, true},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        pty_options o = with_args({"-a"});
+        o.env.push_back(std::string("LD_PRELOAD=") + ZIX_FAKE_WINSIZE);
+        o.before_answer = r.before_answer;
+        o.answer_piece = r.piece;
+        o.piece_gap_ms = r.piece ? 2 : 0;
+        o.size_answer = r.size_answer;
+        o.answer_size = r.answer_size;
+        const pty_result result = zix(o);
+        expect_clean_exit(result);
+        EXPECT_EQ(result.size_queries.size(), 1u);
+        EXPECT_TRUE(same_bytes(result.out, opening(kTestTerminal, true) +
+                                               on_terminal(expected::table(r.per_row)) +
+                                               closing(kTestTerminal, r.clears)));
+    }
+}
+
+TEST(TerminalSession, SilentTerminalHoldsStartUpOnlyBriefly) {
+    for (const bool kernel_knows_size : {true, false}) {
+        SCOPED_TRACE(kernel_knows_size ? "size from the kernel" : "size asked too");
+        pty_options o = with_args({"-a"});
+        o.answer_cursor = false;
+        o.answer_size = false;
+        if (!kernel_knows_size) o.env.push_back(std::string("LD_PRELOAD=") + ZIX_FAKE_WINSIZE);
+        const pty_result r = zix(o);
+        expect_clean_exit(r);
+        EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal, !kernel_knows_size) +
+                                          on_terminal(expected::table(5)) +
+                                          closing(kTestTerminal)));
+        // Each unanswered query is waited for, but not for long.
+        std::vector<size_t> queries = r.cursor_queries;
+        queries.insert(queries.end(), r.size_queries.begin(), r.size_queries.end());
+        for (const size_t end : queries) {
+            const double wait = r.arrival(end) - r.arrival(end - 1);
+            EXPECT_GE(wait, 0.2);
+            EXPECT_LT(wait, 1.0);
+        }
+        EXPECT_LT(r.seconds, 3.0);
+    }
+}
+
+TEST(TerminalSession, FatalSignalsPutTheTerminalBack) {
+    struct row {
+        terminal_kind terminal;
+        int signal;
+        bool by_keyboard;
+    };
+    const row rows[] = {
+        {{"xterm", false}, SIGINT, false},
+        {{"linux", true}, SIGINT, true},
+        {{"zix-test", false}, SIGTERM, false},
+        {{"linux-zix", true}, SIGQUIT, false},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.terminal.term + " " + std::to_string(r.signal));
+        pty_options o = with_args({"-s", "4000000000", "x"}, r.terminal.term);
+        o.event_after = 3000;
+        if (r.by_keyboard) {
+            o.event_keys = "\x03";
+            // The terminal would otherwise drop its pending output on ^C,
+            // and with it maybe the restore sequences.
+            o.adjust_modes = [](termios& t) { t.c_lflag |= NOFLSH; };
+        } else {
+            o.event_signal = r.signal;
+        }
+        const pty_result result = zix(o);
+        EXPECT_FALSE(result.timed_out);
+        EXPECT_EQ(result.term_signal, r.signal);
+        EXPECT_EQ(result.err, "");
+        EXPECT_TRUE(same_modes(result.before, result.after)) << "terminal settings changed";
+        const size_t last_x = result.out.find_last_of('x');
+        ASSERT_NE(last_x, std::string::npos);
+        EXPECT_EQ(result.out.substr(last_x + 1), closing(r.terminal));
+    }
+}
+
+TEST(TerminalSession, IgnoredFatalSignalLeavesTheLayerOffAndTheRunGoesOn) {
+    // SIGTERM ignored before zix started: the handler puts the terminal back,
+    // the signal is then ignored, and the run ends normally without a second
+    // restore.
+    pty_options o = with_args({"-s", "20000", "ab"});
+    o.ignored_signals = {SIGTERM};
+    o.event_after = 2000;
+    o.event_signal = SIGTERM;
+    const pty_result r = zix(o);
+    expect_clean_exit(r);
+    const std::string restore = closing(kTestTerminal);
+    const size_t at = r.out.find(restore);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(r.out.find(restore, at + 1), std::string::npos);
+    std::string out = r.out;
+    out.erase(at, restore.size());
+    EXPECT_TRUE(same_bytes(out, opening(kTestTerminal) + expected::repeat("ab", 20000)));
+}
+
+TEST(TerminalSession, WorksWithoutTheServiceThread) {
+    pty_options o = with_args({"-a"});
+    o.env.push_back(std::string("LD_PRELOAD=") + ZIX_FAKE_NO_THREAD);
+    const pty_result r = zix(o);
+    expect_clean_exit(r);
+    EXPECT_TRUE(same_bytes(
+        r.out, opening(kTestTerminal) + on_terminal(expected::table(5)) + closing(kTestTerminal)));
+}
+
+TEST(TerminalSession, OtherSignalsKeepTheirUsualEffect) {
+    pty_options o = with_args({"-s", "4000000000", "x"});
+    o.event_after = 3000;
+    o.event_signal = SIGHUP;
+    const pty_result r = zix(o);
+    EXPECT_EQ(r.term_signal, SIGHUP);
+    EXPECT_EQ(r.out.find(closing(kTestTerminal)), std::string::npos);
+}
+
+TEST(TerminalSession, WindowChangeIsPickedUpByTheNextWrite) {
+    pty_options o = with_args({"-s", "20000", "ab"});
+    o.event_after = 2000;
+    o.event_rows = 30;
+    o.event_cols = 120;
+    const pty_result r = zix(o);
+    expect_clean_exit(r);
+    ASSERT_EQ(r.cursor_queries.size(), 3u);
+    EXPECT_GT(r.cursor_queries[2], r.event_offset);
+    // Apart from the new cursor query, the output is untouched.
+    std::string out = r.out;
+    out.erase(r.cursor_queries[2] - kCursorQuery.size(), kCursorQuery.size());
+    EXPECT_TRUE(same_bytes(
+        out, opening(kTestTerminal) + expected::repeat("ab", 20000) + closing(kTestTerminal)));
+}
+
+TEST(TerminalSession, SettingsPutBackExactlyAsFound) {
+    // Output processing off at the start: zix turns it on for its run, and
+    // the terminal must get it back off.
+    pty_options o = with_args({"-c", "3", "67", "67"});
+    o.adjust_modes = [](termios& t) {
+        t.c_oflag &= ~tcflag_t{OPOST};
+        t.c_lflag &= ~tcflag_t{ECHOE};
+        t.c_cc[VMIN] = 5;
+    };
+    const pty_result r = zix(o);
+    expect_clean_exit(r);
+    EXPECT_EQ(r.before.c_oflag & OPOST, 0u);
+    EXPECT_EQ(r.out, opening(kTestTerminal) + "CCC\r\n" + closing(kTestTerminal));
+}
+
+}  // namespace
