@@ -8,15 +8,21 @@ wine_run=$1
 prefix=$2
 zix=$3
 
-socket=zix-console-$$
+socket=""
+runs=0
 work=$(mktemp -d)
-trap 'tmux -L "$socket" kill-server >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+stop_tmux() { [ -z "$socket" ] || tmux -L "$socket" kill-server >/dev/null 2>&1 || true; }
+trap 'stop_tmux; rm -rf "$work"' EXIT
 export LC_ALL=C.UTF-8
 failures=0
 
 # Runs zix with the given arguments in a fresh pane; the pane stays open
 # afterwards so that its contents can be read.
 run_on_console() {
+    # Each run gets a tmux server of its own.
+    stop_tmux
+    runs=$((runs + 1))
+    socket=zix-console-$$-$runs
     local script=$work/run.sh
     {
         echo "#!/usr/bin/env bash"
@@ -28,10 +34,18 @@ run_on_console() {
         printf 'tmux -L %q wait-for -S zix-done\n' "$socket"
         echo "exec sleep 600"
     } >"$script"
-    tmux -L "$socket" kill-server >/dev/null 2>&1 || true
     tmux -L "$socket" -f /dev/null new-session -d -x 100 -y 30 "bash $script"
     timeout 120 tmux -L "$socket" wait-for zix-done
-    sleep 0.3  # let tmux take in the last of wine's output
+    # Wine's console draws from a process of its own: wait until the pane
+    # stops changing.
+    local before after
+    before=$(tmux -L "$socket" capture-pane -p)
+    for _ in $(seq 50); do
+        sleep 0.2
+        after=$(tmux -L "$socket" capture-pane -p)
+        [ "$after" = "$before" ] && break
+        before=$after
+    done
 }
 
 pane_row() { tmux -L "$socket" capture-pane -p | sed -n "$(($1 + 1))p"; }
@@ -82,6 +96,14 @@ done
 expect "table row 28" "$(pane_row 28)" ""
 expect "table row 29" "$(pane_row 29)" ""
 expect "table cursor" "$(cursor)" "0,29"
+
+# A line that fills the bottom row to its last cell: the cursor stays parked in
+# that cell, and as the program ends there nothing scrolls.
+newlines=$(printf '\n%.0s' $(seq 29) && echo .)  # the dot keeps the line feeds
+run_on_console -s 1 "${newlines%.}$(printf 'x%.0s' $(seq 100))"
+expect "parked row 28" "$(pane_row 28)" ""
+expect "parked row 29" "$(pane_row 29)" "$(printf 'x%.0s' $(seq 100))"
+expect "parked cursor" "$(cursor)" "99,29"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
