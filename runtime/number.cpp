@@ -29,16 +29,18 @@ uint32_t scan_radix(std::string_view text, uint32_t radix) {
 
 // Decimal text goes through strtoul. Where unsigned long is wider than 32 bits
 // its result is folded back to what a 32-bit strtoul gives: any magnitude above
-// 4294967295 saturates (whatever the sign), a '-' negates modulo 2^32.
+// 4294967295 saturates (whatever the sign), a '-' negates modulo 2^32. The
+// range error decides saturation on every library: not all of them return
+// ULONG_MAX for a negative magnitude out of range (wine's msvcrt gives 1).
 uint32_t decimal(std::string_view text) {
     const std::string copy(text);  // strtoul wants a terminated string
     const char* s = copy.c_str();
     errno = 0;
     unsigned long value = std::strtoul(s, nullptr, 10);
+    if (errno == ERANGE) return 0xFFFFFFFFu;
     if constexpr (ULONG_MAX == 0xFFFFFFFFul) {
         return static_cast<uint32_t>(value);
     } else {
-        if (errno == ERANGE) return 0xFFFFFFFFu;
         while (std::isspace(static_cast<unsigned char>(*s))) ++s;
         const bool negative = *s == '-';
         const unsigned long magnitude = negative ? 0ul - value : value;

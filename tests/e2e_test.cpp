@@ -2,23 +2,20 @@
 // a pipe: every byte it writes, how it ends, and a silent standard error.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "expected_output.h"
-#include "front/front.h"
 #include "run_program.h"
-#include "runtime/random.h"
 
 namespace {
 
 using args_t = std::vector<std::string>;
 
-const std::string kCountError = "Number specified is not an integer!\n";
-const std::string kRangeError = "Character range low - high are not integers.\n";
+using expected::newline;
+
+const std::string kCountError = "Number specified is not an integer!" + newline;
+const std::string kRangeError = "Character range low - high are not integers." + newline;
 
 // Runs zix both ways and insists the two agree; returns the file run.
 run_result zix(const args_t& args, const std::vector<std::string>& env = {}) {
@@ -44,8 +41,8 @@ TEST(EndToEnd, UsageAndMessages) {
     const std::string usage = expected::usage();
     expect_output({}, usage);
     expect_output({""}, usage);
-    expect_output({"-C"}, "Incorrect parameters!\n" + usage);
-    expect_output({"hello", "1", "2"}, "Incorrect parameters!\n" + usage);
+    expect_output({"-C"}, "Incorrect parameters!" + newline + usage);
+    expect_output({"hello", "1", "2"}, "Incorrect parameters!" + newline + usage);
     expect_output({"-c", "0"}, kCountError + usage);
     expect_output({"-c", "0", "0", "0"}, kCountError + usage);
     expect_output({"-c", "many"}, kCountError + usage);
@@ -79,8 +76,8 @@ TEST(EndToEnd, CharacterTableForWidth80) {
 void expect_line(const run_result& r, size_t length, int first, int last) {
     EXPECT_EQ(r.exit_status, 0);
     EXPECT_EQ(r.err, "");
-    ASSERT_EQ(r.out.size(), length + 1);
-    EXPECT_EQ(r.out.back(), '\n');
+    ASSERT_EQ(r.out.size(), length + newline.size());
+    EXPECT_EQ(r.out.substr(length), newline);
     for (size_t i = 0; i < length; ++i) {
         const auto c = static_cast<unsigned char>(r.out[i]);
         if (first <= last) {
@@ -101,110 +98,33 @@ TEST(EndToEnd, CharacterModeShapes) {
     expect_line(zix({"-a-c", "20"}), 20, 'A', 'Z');
     expect_line(zix({"-c", "100000", "1", "255"}), 100000, 1, 255);
     const run_result bees = zix({"-c", "5", "66", "66"});
-    EXPECT_EQ(bees.out, "BBBBB\n");
+    EXPECT_EQ(bees.out, "BBBBB" + newline);
     EXPECT_EQ(bees.exit_status, 0);
 }
 
 TEST(EndToEnd, CountAboveTheLimitIsAFailure) {
     for (const char* count : {"2147483648", "-1", "4294967295"}) {
         const run_result r = zix({"-c", count});
-        EXPECT_EQ(r.out, "zix: too many characters: the most is 2147483647.\n");
+        EXPECT_EQ(r.out, "zix: too many characters: the most is 2147483647." + newline);
         EXPECT_EQ(r.exit_status, 1);
         EXPECT_EQ(r.err, "");
     }
 }
 
-// ---- the real program with a fixed clock and scripted entropy -----------
-
-std::vector<std::string> fake(const std::string& clock, const std::string& words,
-                              const std::string& log = "") {
-    std::vector<std::string> env = {std::string("LD_PRELOAD=") + ZIX_FAKE_SOURCES,
-                                    "ZIX_FAKE_CLOCK=" + clock, "ZIX_FAKE_ENTROPY=" + words};
-    if (!log.empty()) env.push_back("ZIX_FAKE_LOG=" + log);
-    return env;
-}
-
-const std::vector<uint32_t>* reference_words = nullptr;
-size_t reference_next = 0;
-uint32_t reference_entropy() {
-    return reference_next < reference_words->size() ? (*reference_words)[reference_next++] : 0;
-}
-
-// The line the program must print for a seed and a list of fetched words,
-// computed in-process from the generator and the character formula.
-std::string reference_line(double seed, const std::vector<uint32_t>& words, uint32_t count,
-                           uint32_t low, uint32_t high) {
-    reference_words = &words;
-    reference_next = 0;
-    random_reset();
-    random_use_sources(nullptr, reference_entropy);
-    seed_random(seed, 5);
-    std::string line;
-    for (uint32_t i = 0; i < count; ++i) {
-        line += static_cast<char>(static_cast<uint32_t>(character_code(next_random(1), low, high - low)) & 0xFF);
+// Output that cannot be written is lost data: the run stops at the first
+// failed write, says why on standard error, and fails.
+TEST(EndToEnd, LostOutputIsAFailure) {
+    const std::string prefix = "zix: write error: ";
+    for (const args_t& args : {args_t{}, args_t{"-s"}, args_t{"-a"}, args_t{"-c", "5"}}) {
+        const run_result r = run_program(ZIX_PROGRAM, args, output_kind::unwritable);
+        EXPECT_EQ(r.exit_status, 1);
+        ASSERT_GT(r.err.size(), prefix.size() + newline.size()) << r.err;
+        EXPECT_EQ(r.err.substr(0, prefix.size()), prefix);
+        const std::string reason =
+            r.err.substr(prefix.size(), r.err.size() - prefix.size() - newline.size());
+        EXPECT_EQ(reason.find_first_of("\r\n"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - newline.size()), newline);
     }
-    random_use_sources(nullptr, nullptr);
-    return line + "\n";
-}
-
-TEST(EndToEnd, FixedClockAndScriptedEntropy) {
-    // Clock 0 is seed 0; with the word 0x12345678 the draws are 0.2706,
-    // 0.9658 and 0.7464, that is H, Y and T.
-    EXPECT_EQ(zix({"-c", "3"}, fake("0:0", "12345678")).out, "HYT\n");
-
-    // 1800000000 s is the seed 9000000000000, whose low 32 bits are 2043514880.
-    const run_result r = zix({"-c", "600", "1", "255"}, fake("1800000000:0", "9e3779b9,short,7f4a7c15"));
-    EXPECT_EQ(r.out, reference_line(2043514880.0, {0x9E3779B9u, 0, 0x7F4A7C15u}, 600, 1, 255));
-
-    // A failing device leaves the plain twister for the whole run.
-    EXPECT_EQ(zix({"-c", "300", "32", "126"}, fake("12:345678", "fail,fail")).out,
-              reference_line(61728.0, {}, 300, 32, 126));
-}
-
-TEST(EndToEnd, SeedRoundsTheClockAndTheProductToDoubles) {
-    // Each row's exact seed is an integer, but the clock reading rounded to a
-    // double lies just below it, so the truncated seed is one less. Kept in
-    // extended precision instead (as an x87 build may do), the reading times
-    // 5000 lands on the integer itself and the seed is one too large.
-    struct row {
-        const char* clock;
-        double seed;
-    };
-    for (const row& r :
-         {row{"1800000000:6000", 9000000000029.0}, row{"1800000000:14600", 9000000000072.0},
-          row{"1800000000:37600", 9000000000187.0}}) {
-        EXPECT_EQ(zix({"-c", "40", "33", "126"}, fake(r.clock, "fail")).out,
-                  reference_line(r.seed, {}, 40, 33, 126))
-            << r.clock;
-    }
-}
-
-TEST(EndToEnd, ClockPastTheYear2038) {
-    // 2^31 seconds run out in January 2038; the seed of a clock in 2100 still
-    // comes from the whole seconds count.
-    EXPECT_EQ(zix({"-c", "40", "33", "126"}, fake("4102444800:123456", "fail")).out,
-              reference_line(20512224000617.0, {}, 40, 33, 126));
-}
-
-TEST(EndToEnd, EntropyIsFetchedOncePer256Draws) {
-    char log[] = "/tmp/zix-fetch-XXXXXX";
-    const int fd = mkstemp(log);
-    ASSERT_GE(fd, 0);
-    const run_result r =
-        run_program(ZIX_PROGRAM, {"-c", "600"}, output_kind::file, fake("5:0", "1,2,3,4", log));
-    std::ifstream in(log);
-    std::stringstream lines;
-    lines << in.rdbuf();
-    std::remove(log);
-    EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(lines.str(), "fetch\nfetch\nfetch\n");
-
-    // Runs that draw nothing never open the device.
-    const run_result usage =
-        run_program(ZIX_PROGRAM, {}, output_kind::file, fake("5:0", "1", log));
-    EXPECT_EQ(usage.exit_status, 0);
-    std::ifstream none(log);
-    EXPECT_FALSE(none.good());
 }
 
 }  // namespace

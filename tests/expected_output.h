@@ -6,7 +6,14 @@
 
 namespace expected {
 
-inline std::string usage(const std::string& nl = "\n") {
+// The bytes that end a line in the program's output on the system under test.
+#ifdef _WIN32
+inline const std::string newline = "\r\n";
+#else
+inline const std::string newline = "\n";
+#endif
+
+inline std::string usage(const std::string& nl = newline) {
     return nl + "ZIX" + nl + "www.zix-project.org" + nl + nl + "Usage:" + nl +
            "\tzix -c [num] [low high]" + nl + "\tzix -s [num] [\"string\"]" + nl + "\tzix -a" +
            nl + nl;
@@ -26,7 +33,7 @@ inline std::string table_entry(int code) {
 
 // The character table with per_row entries to a row: 9 spaces after each entry
 // but the last of a row, which the zone newline ends; then the closing newline.
-inline std::string table(int per_row, const std::string& nl = "\n") {
+inline std::string table(int per_row, const std::string& nl = newline) {
     std::string out = nl;
     int in_row = 0;
     for (int code = 32; code <= 255; ++code) {

@@ -13,6 +13,8 @@
 
 namespace {
 
+using expected::newline;
+
 uint32_t entropy_12345678() { return 0x12345678u; }
 uint32_t entropy_fails() { return 0; }
 
@@ -106,7 +108,7 @@ TEST_F(ModesTest, CharacterModeFromAKnownSeedAndWord) {
     recording_console& con = use_recording_console();
     character_mode("3", "", "");
     // Draws 0.2706, 0.9658, 0.7464 over 65..90: 71.77, 89.15, 83.66.
-    EXPECT_EQ(con.writes, (std::vector<std::string>{"HYT", "\n"}));
+    EXPECT_EQ(con.writes, (std::vector<std::string>{"HYT", newline}));
 }
 
 TEST_F(ModesTest, CharacterModeShapes) {
@@ -133,7 +135,7 @@ TEST_F(ModesTest, CharacterModeShapes) {
             EXPECT_GE(c, row.first);
             EXPECT_LE(c, row.last);
         }
-        EXPECT_EQ(con.writes[1], "\n");
+        EXPECT_EQ(con.writes[1], newline);
     }
 }
 
@@ -222,7 +224,8 @@ TEST_F(ModesTest, TableOnWidth80HasFiveEntriesToARow) {
     recording_console& con = use_recording_console(80);
     character_table();
     EXPECT_EQ(con.bytes, expected::table(5));
-    EXPECT_EQ(con.bytes.substr(con.bytes.size() - 15), "255 \xff" + std::string(9, ' ') + "\n");
+    const std::string last = "255 \xff" + std::string(9, ' ') + newline;
+    EXPECT_EQ(con.bytes.substr(con.bytes.size() - last.size()), last);
     size_t lines = 0;
     for (char c : con.bytes) lines += c == '\n';
     EXPECT_EQ(lines, 1u + 44u + 1u);
@@ -232,7 +235,7 @@ TEST_F(ModesTest, TableOnWidth120EndsWithAnEmptyRow) {
     recording_console& con = use_recording_console(120);
     character_table();
     EXPECT_EQ(con.bytes, expected::table(8));
-    EXPECT_EQ(con.bytes.substr(con.bytes.size() - 2), "\n\n");
+    EXPECT_EQ(con.bytes.substr(con.bytes.size() - 2 * newline.size()), newline + newline);
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <string>
 
+#include "expected_output.h"
 #include "recording_device.h"
 
 namespace {
+
+using expected::newline;
 
 class PrintTest : public ::testing::Test {
 protected:
@@ -16,14 +19,14 @@ protected:
 TEST_F(PrintTest, TextThenNewlineIsTwoWrites) {
     recording_console& con = use_recording_console();
     print_text(0, "abc", PrintMode::newline);
-    EXPECT_EQ(con.writes, (std::vector<std::string>{"abc", "\n"}));
+    EXPECT_EQ(con.writes, (std::vector<std::string>{"abc", newline}));
     EXPECT_EQ(print_console_column(), 0);
 }
 
 TEST_F(PrintTest, PrintEndWritesTheFinishAlone) {
     recording_console& con = use_recording_console();
     print_end(0, PrintMode::newline);
-    EXPECT_EQ(con.writes, (std::vector<std::string>{"\n"}));
+    EXPECT_EQ(con.writes, (std::vector<std::string>{newline}));
 }
 
 TEST_F(PrintTest, EmptyTextWithNothingDoesNotEvenOpenTheConsole) {
@@ -65,7 +68,7 @@ TEST_F(PrintTest, NewlineFlagWinsOverZoneFlag) {
     recording_console& con = use_recording_console();
     print_text(0, "ab", static_cast<PrintMode>(3));
     print_text(0, "cd", static_cast<PrintMode>(4));  // neither flag: nothing
-    EXPECT_EQ(con.bytes, "ab\ncd");
+    EXPECT_EQ(con.bytes, "ab" + newline + "cd");
 }
 
 // Five-byte texts printed with next_zone after a newline, on several widths.
@@ -77,15 +80,16 @@ std::string zone_run(uint32_t width, int texts) {
 
 TEST_F(PrintTest, ZonesOnWidth80) {
     const std::string pad(9, ' ');
-    const std::string row = "abcde" + pad + "abcde" + pad + "abcde" + pad + "abcde" + pad + "abcde\n";
-    EXPECT_EQ(row.size(), 62u);
+    const std::string row =
+        "abcde" + pad + "abcde" + pad + "abcde" + pad + "abcde" + pad + "abcde" + newline;
+    EXPECT_EQ(row.size(), 61u + newline.size());
     EXPECT_EQ(zone_run(80, 6), row + "abcde" + pad);
 }
 
 TEST_F(PrintTest, ZonesOnWidth120) {
     std::string row;
     for (int i = 0; i < 7; ++i) row += "abcde" + std::string(9, ' ');
-    row += "abcde\n";
+    row += "abcde" + newline;
     EXPECT_EQ(zone_run(120, 8), row);
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 // Runs a program the way a shell would, with its standard output going to a
-// file or a pipe, and collects what it wrote and how it ended.
+// file or a pipe (or to a file opened for reading only, where every write
+// fails), and collects what it wrote and how it ended.
 
 #include <string>
 #include <vector>
 
-enum class output_kind { file, pipe };
+enum class output_kind { file, pipe, unwritable };
 
 struct run_result {
     int exit_status = -1;  // -1 when the program did not exit normally

@@ -24,9 +24,13 @@ std::string read_all(int fd) {
     return data;
 }
 
-int temp_file() {
+int temp_file(bool read_only = false) {
     char name[] = "/tmp/zix-e2e-XXXXXX";
-    const int fd = mkstemp(name);
+    int fd = mkstemp(name);
+    if (fd >= 0 && read_only) {
+        close(fd);
+        fd = open(name, O_RDONLY);
+    }
     if (fd >= 0) unlink(name);
     return fd;
 }
@@ -52,8 +56,8 @@ run_result run_program(const std::string& program, const std::vector<std::string
     const int err_fd = temp_file();
     int out_fd = -1;
     int pipe_fds[2] = {-1, -1};
-    if (kind == output_kind::file) {
-        out_fd = temp_file();
+    if (kind != output_kind::pipe) {
+        out_fd = temp_file(kind == output_kind::unwritable);
     } else if (pipe(pipe_fds) != 0) {
         return result;
     }
@@ -61,7 +65,7 @@ run_result run_program(const std::string& program, const std::vector<std::string
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, kind == output_kind::file ? out_fd : pipe_fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, kind != output_kind::pipe ? out_fd : pipe_fds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
     if (pipe_fds[0] >= 0) posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
 
@@ -78,7 +82,7 @@ run_result run_program(const std::string& program, const std::vector<std::string
         if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
         if (WIFSIGNALED(status)) result.term_signal = WTERMSIG(status);
     }
-    if (kind == output_kind::file) {
+    if (kind != output_kind::pipe) {
         lseek(out_fd, 0, SEEK_SET);
         result.out = read_all(out_fd);
         close(out_fd);
