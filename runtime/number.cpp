@@ -37,6 +37,8 @@ uint32_t decimal(std::string_view text) {
     const char* s = copy.c_str();
     errno = 0;
     unsigned long value = std::strtoul(s, nullptr, 10);
+    // A range error always means saturation; msvcrt, for one, hands back a
+    // wrapped value with it for "-4294967296".
     if (errno == ERANGE) return 0xFFFFFFFFu;
     if constexpr (ULONG_MAX == 0xFFFFFFFFul) {
         return static_cast<uint32_t>(value);
