@@ -18,12 +18,13 @@ constexpr std::string_view kCountTooLarge =
     "zix: too many characters: the most is 2147483647.";
 constexpr std::string_view kNoMemory = "zix: not enough memory for the characters requested.";
 
-// m shifted right by s bits (1 <= s <= 63), rounded half to even.
+// m shifted right by s bits (1 <= s <= 63), rounded half to even. Without a
+// branch: whether a random draw rounds up cannot be predicted.
 uint64_t shift_round_even(uint64_t m, unsigned s) {
     const uint64_t q = m >> s;
     const uint64_t rest = m & ((uint64_t{1} << s) - 1);
     const uint64_t half = uint64_t{1} << (s - 1);
-    return (rest > half || (rest == half && (q & 1))) ? q + 1 : q;
+    return q + static_cast<uint64_t>((rest > half) | ((rest == half) & (q & 1)));
 }
 
 }  // namespace

@@ -37,14 +37,22 @@ uint32_t temper(uint32_t y) {
     return y;
 }
 
+// One word of the twist: word k from itself, word k + 1 and word k + 397
+// (indices modulo 624, passed in already reduced).
+inline uint32_t twisted(uint32_t k_word, uint32_t next_word, uint32_t far_word) {
+    const uint32_t y = (k_word & UPPER_MASK) | (next_word & LOWER_MASK);
+    return far_word ^ (y >> 1) ^ ((y & 1u) ? MATRIX_A : 0u);
+}
+
 void twist() {
     uint32_t* m = state.mt_state;
     // In place and in increasing k, so the last steps read words already
-    // renewed in this pass, as the published generator does.
-    for (int k = 0; k < kStateWords; ++k) {
-        uint32_t y = (m[k] & UPPER_MASK) | (m[(k + 1) % kStateWords] & LOWER_MASK);
-        m[k] = m[(k + kShift) % kStateWords] ^ (y >> 1) ^ ((y & 1u) ? MATRIX_A : 0u);
-    }
+    // renewed in this pass, as the published generator does. Split where
+    // k + 397 and then k + 1 wrap past 624, so no index needs a division.
+    int k = 0;
+    for (; k < kStateWords - kShift; ++k) m[k] = twisted(m[k], m[k + 1], m[k + kShift]);
+    for (; k < kStateWords - 1; ++k) m[k] = twisted(m[k], m[k + 1], m[k + kShift - kStateWords]);
+    m[k] = twisted(m[k], m[0], m[kShift - 1]);
     state.mt_position = 0;
 }
 
