@@ -33,7 +33,9 @@ void size(uint32_t* width, uint32_t* height) {
     *width = line_width;
     *height = 25;
 }
-int32_t cursor() { return cursor_column; }
+int32_t cursor() {
+    return cursor_column;
+}
 const console_device recording = {record, size, cursor};
 
 void require(bool holds, const char* what) {
@@ -114,8 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size_in) {
             const size_t end = last.find_last_of("\r\n");
             if (end != std::string::npos) {
                 const uint64_t after = last.size() - end - 1;
-                require(static_cast<uint64_t>(column) ==
-                            (line_width ? after % line_width : after),
+                require(static_cast<uint64_t>(column) == (line_width ? after % line_width : after),
                         "column does not count from the last line end");
             }
         }
