@@ -1,5 +1,7 @@
 #include "print.h"
 
+#include <cstring>
+
 #include "platform.h"
 
 namespace {
@@ -24,6 +26,28 @@ file_entry* select_entry(int32_t file_number) {
     return nullptr;
 }
 
+// Whether any of the eight bytes in word equals c.
+bool word_has_byte(uint64_t word, unsigned char c) {
+    constexpr uint64_t ones = 0x0101010101010101u;
+    const uint64_t x = word ^ (ones * c);
+    return ((x - ones) & ~x & (ones << 7)) != 0;
+}
+
+// The index just after the last CR or LF in bytes, or 0 when there is none.
+// A line of character mode can be very long and hold no line end at all, so
+// the scan skips eight bytes at a time while none of them is one.
+size_t after_last_line_end(const char* bytes, size_t count) {
+    size_t i = count;
+    while (i >= 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i - 8, sizeof word);
+        if (word_has_byte(word, '\r') || word_has_byte(word, '\n')) break;
+        i -= 8;
+    }
+    while (i > 0 && bytes[i - 1] != '\r' && bytes[i - 1] != '\n') --i;
+    return i;
+}
+
 void console_init() {
     if (console_entry.device) return;
     const console_device* device = device_override ? device_override : &platform_console_device();
@@ -44,11 +68,10 @@ void entry_write(file_entry* entry, const char* bytes, size_t count) {
     entry->device->console_write(bytes, count);
 
     // The column follows the bytes handed over, whatever the device did.
-    size_t i = count;
-    while (i > 0 && bytes[i - 1] != '\r' && bytes[i - 1] != '\n') --i;
+    const size_t i = after_last_line_end(bytes, count);
     uint32_t column = i > 0 ? static_cast<uint32_t>(count - i)
                             : static_cast<uint32_t>(entry->column) + static_cast<uint32_t>(count);
-    if (entry->width != 0) column %= entry->width;
+    if (entry->width != 0 && column >= entry->width) column %= entry->width;
     entry->column = static_cast<int32_t>(column);
 }
 

@@ -37,47 +37,79 @@ uint32_t temper(uint32_t y) {
     return y;
 }
 
+// One word of the twist: word k from itself, word k + 1 and word k + 397
+// (indices modulo 624, passed in already reduced).
+inline uint32_t twisted(uint32_t k_word, uint32_t next_word, uint32_t far_word) {
+    const uint32_t y = (k_word & UPPER_MASK) | (next_word & LOWER_MASK);
+    return far_word ^ (y >> 1) ^ ((y & 1u) ? MATRIX_A : 0u);
+}
+
 void twist() {
     uint32_t* m = state.mt_state;
     // In place and in increasing k, so the last steps read words already
-    // renewed in this pass, as the published generator does.
-    for (int k = 0; k < kStateWords; ++k) {
-        uint32_t y = (m[k] & UPPER_MASK) | (m[(k + 1) % kStateWords] & LOWER_MASK);
-        m[k] = m[(k + kShift) % kStateWords] ^ (y >> 1) ^ ((y & 1u) ? MATRIX_A : 0u);
-    }
-    state.mt_position = 0;
+    // renewed in this pass, as the published generator does. Split where
+    // k + 397 and then k + 1 wrap past 624, so no index needs a division.
+    int k = 0;
+    for (; k < kStateWords - kShift; ++k) m[k] = twisted(m[k], m[k + 1], m[k + kShift]);
+    for (; k < kStateWords - 1; ++k) m[k] = twisted(m[k], m[k + 1], m[k + kShift - kStateWords]);
+    m[k] = twisted(m[k], m[0], m[kShift - 1]);
 }
 
 // Every value the generator hands out is y × 2^-32 for a 32-bit y, so the
 // conversion back to y is exact.
-uint32_t fraction_bits(double r) { return static_cast<uint32_t>(r * 4294967296.0); }
-
-// One twister step as the 32-bit word y of r = y × 2^-32.
-uint32_t twister_step(float a) {
-    if (a == 0.0f) return fraction_bits(state.last_random);
-    if (state.mt_position >= kStateWords) twist();
-    return temper(state.mt_state[state.mt_position++]);
+uint32_t fraction_bits(double r) {
+    return static_cast<uint32_t>(r * 4294967296.0);
 }
 
-uint32_t mixed_step(float a) {
-    uint32_t y = twister_step(a);
-    if ((state.refresh_counter & 0xFFu) == 0) {
-        state.refresh_counter = 1;
-        state.entropy_word = fetch_entropy_word();
-    } else {
-        state.refresh_counter += 1;
+// The fields that every draw changes, copied out of the state for a draw or a
+// run of draws and written back after it, so that a run keeps them in
+// registers instead of passing each through memory to the next draw.
+struct draw_registers {
+    int mt_position;
+    uint32_t refresh_counter;
+    uint32_t entropy_word;
+};
+
+draw_registers load_registers() {
+    return draw_registers{state.mt_position, state.refresh_counter, state.entropy_word};
+}
+
+void store_registers(const draw_registers& r) {
+    state.mt_position = r.mt_position;
+    state.refresh_counter = r.refresh_counter;
+    state.entropy_word = r.entropy_word;
+}
+
+// One twister step that advances, as the 32-bit word y of r = y × 2^-32.
+inline uint32_t twister_word(draw_registers& r) {
+    if (r.mt_position >= kStateWords) {
+        twist();
+        r.mt_position = 0;
     }
-    if (state.entropy_word == 0) return y;
+    return temper(state.mt_state[r.mt_position++]);
+}
+
+// The mixing of mode 5 applied to the twister word y.
+inline uint32_t mix(draw_registers& r, uint32_t y) {
+    if ((r.refresh_counter & 0xFFu) == 0) {
+        r.refresh_counter = 1;
+        r.entropy_word = fetch_entropy_word();
+    } else {
+        r.refresh_counter += 1;
+    }
+    if (r.entropy_word == 0) return y;
     // The integer part of r × entropy_word is the upper half of the exact
     // 64-bit product y × entropy_word.
-    uint32_t v = static_cast<uint32_t>((uint64_t{y} * state.entropy_word) >> 32);
-    state.entropy_word = temper(v);
-    return state.entropy_word;
+    const uint32_t v = static_cast<uint32_t>((uint64_t{y} * r.entropy_word) >> 32);
+    r.entropy_word = temper(v);
+    return r.entropy_word;
 }
 
 }  // namespace
 
-double clock_seconds() { return clock_source ? clock_source() : platform_clock_seconds(); }
+double clock_seconds() {
+    return clock_source ? clock_source() : platform_clock_seconds();
+}
 
 uint32_t fetch_entropy_word() {
     return entropy_source ? entropy_source() : platform_fetch_entropy_word();
@@ -101,9 +133,26 @@ void seed_random(double seed, int32_t mode) {
 double next_random(float a) {
     // A draw before any seeding behaves as if the clock had read 0.
     if (state.active == Generator::unseeded) seed_random(0.0, kMixedMode);
-    uint32_t y = state.active == Generator::mixed ? mixed_step(a) : twister_step(a);
+    draw_registers r = load_registers();
+    // An argument of 0 takes the previous value in place of a twister step.
+    uint32_t y = a == 0.0f ? fraction_bits(state.last_random) : twister_word(r);
+    if (state.active == Generator::mixed) y = mix(r, y);
+    store_registers(r);
     state.last_random = y * kTwoToMinus32;
     return state.last_random;
+}
+
+void next_random_words(uint32_t* words, size_t count) {
+    if (count == 0) return;
+    if (state.active == Generator::unseeded) seed_random(0.0, kMixedMode);
+    const bool mixed = state.active == Generator::mixed;
+    draw_registers r = load_registers();
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t y = twister_word(r);
+        words[i] = mixed ? mix(r, y) : y;
+    }
+    store_registers(r);
+    state.last_random = words[count - 1] * kTwoToMinus32;
 }
 
 void random_use_sources(double (*clock)(), uint32_t (*entropy)()) {
@@ -111,6 +160,8 @@ void random_use_sources(double (*clock)(), uint32_t (*entropy)()) {
     entropy_source = entropy;
 }
 
-void random_reset() { state = RandomState{}; }
+void random_reset() {
+    state = RandomState{};
+}
 
 uint32_t random_entropy_word() { return state.entropy_word; }

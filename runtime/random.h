@@ -3,6 +3,7 @@
 // a seeding recurrence of its own) whose outputs are mixed with words from the
 // system's cryptographic source, one fresh word every 256 draws.
 
+#include <cstddef>
 #include <cstdint>
 
 // Seconds from the clock in force (the platform's, or a test's stub).
@@ -18,6 +19,12 @@ void seed_random(double seed, int32_t mode);
 // The next value in [0, 1), a multiple of 2^-32. A non-zero argument advances
 // the generator; 0 repeats the previous value (which mode 5 still mixes).
 double next_random(float a);
+
+// count draws, exactly as count calls of next_random(1) would make them, each
+// given as the 32-bit word y of its value y × 2^-32. For a long run of draws:
+// the generator's position, counter and mixing word stay in registers for the
+// whole run instead of passing through memory from one draw to the next.
+void next_random_words(uint32_t* words, size_t count);
 
 // Test seams: replace the clock and the entropy source (nullptr restores the
 // platform's), and put the whole state back to its process-start zeros.

@@ -70,8 +70,13 @@ void runtime_end(int status) { std::exit(status); }
 
 void runtime_write_failed(const char* reason) {
     std::fprintf(stderr, "zix: write error: %s\n", reason);
-    if (live_buffer.buffer) wipe(live_buffer.buffer, live_buffer.count);
-    // _Exit: exit would flush standard output once more into the failed file.
+    if (live_buffer.buffer) {
+        wipe(live_buffer.buffer, live_buffer.count);
+        if (release_observer) release_observer(live_buffer.buffer, live_buffer.count);
+    }
+    // _Exit, not exit: exit would flush standard output once more into the
+    // failed output. Nothing else needs putting back: the plain writer is only
+    // in use when the terminal layer did not take the terminal over.
     std::_Exit(1);
 }
 

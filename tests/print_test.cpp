@@ -125,6 +125,26 @@ TEST_F(PrintTest, ColumnFollowsTheLastLineEnd) {
     EXPECT_EQ(print_console_column(), 100);
 }
 
+// The line-end scan reads long texts eight bytes at a time: a CR or LF at any
+// place relative to those words, and a text with none, must all be found.
+TEST_F(PrintTest, LineEndFoundAnywhereInALongText) {
+    for (size_t length : {1u, 7u, 8u, 9u, 16u, 17u, 40u}) {
+        for (size_t at = 0; at < length; ++at) {
+            for (char end : {'\n', '\r'}) {
+                use_recording_console(0);
+                std::string text(length, '\x0b');  // 0B differs from 0A and 0D in one bit
+                text[at] = end;
+                print_text(0, text, PrintMode::nothing);
+                EXPECT_EQ(print_console_column(), static_cast<int32_t>(length - at - 1))
+                    << length << ' ' << at << ' ' << int{end};
+            }
+        }
+        use_recording_console(0, 3);
+        print_text(0, std::string(length, '\x0c'), PrintMode::nothing);
+        EXPECT_EQ(print_console_column(), static_cast<int32_t>(length + 2));
+    }
+}
+
 TEST_F(PrintTest, ColumnStartsAtTheConsolesCursor) {
     recording_console& con = use_recording_console(80, 31);
     print_text(0, "ab", PrintMode::next_zone);  // column 30 + 2 = 32: pad to 42

@@ -146,4 +146,66 @@ TEST_F(RandomTest, ArgumentZeroRepeatsTheLastValueAndStillMixes) {
     EXPECT_EQ(again, t / 4294967296.0);
 }
 
+// Draws taken a block at a time must be the draws taken one by one: the same
+// values, the same fetches, and the state left so that later draws (also one
+// by one, also with argument 0) go on as they would have.
+TEST_F(RandomTest, BlocksOfDrawsAreTheSameDrawsOneByOne) {
+    struct Row {
+        const char* what;
+        int32_t mode;
+        std::vector<uint32_t> words;
+        std::vector<size_t> blocks;
+    };
+    const std::vector<uint32_t> many(12, 0xDEADBEEFu);
+    const Row rows[] = {
+        {"mixed",
+         5,
+         {0x12345678u, 0x9E3779B9u, 0x7F4A7C15u, 0x0BADF00Du, 5u},
+         {1, 255, 1, 300, 624, 2}},
+        {"source fails", 5, {}, {700, 1}},
+        {"word of one", 5, {1u, 0x9E3779B9u, 1u}, {256, 256, 3}},
+        {"twist boundaries", 5, many, {623, 1, 1, 624, 625, 0, 1248}},
+        {"plain twister", 1, {}, {10, 614, 1000}},
+    };
+    for (const Row& row : rows) {
+        size_t total = 0;
+        for (size_t n : row.blocks) total += n;
+
+        random_reset();
+        script = scripted_entropy{};
+        script.words = row.words;
+        seed_random(99.0, row.mode);
+        std::vector<uint32_t> single;
+        for (size_t i = 0; i < total; ++i)
+            single.push_back(static_cast<uint32_t>(next_random(1) * 4294967296.0));
+        const uint32_t word_single = random_entropy_word();
+        const size_t fetches_single = script.fetched_on_draw.size();
+        const std::vector<double> after_single = {next_random(0), next_random(1), next_random(1)};
+
+        random_reset();
+        script = scripted_entropy{};
+        script.words = row.words;
+        seed_random(99.0, row.mode);
+        std::vector<uint32_t> blocked;
+        for (size_t n : row.blocks) {
+            std::vector<uint32_t> block(n + 1, 0xFFFFFFFFu);
+            next_random_words(block.data(), n);
+            EXPECT_EQ(block[n], 0xFFFFFFFFu) << row.what << ": wrote past the block";
+            blocked.insert(blocked.end(), block.begin(), block.begin() + static_cast<long>(n));
+        }
+        EXPECT_EQ(blocked, single) << row.what;
+        EXPECT_EQ(random_entropy_word(), word_single) << row.what;
+        EXPECT_EQ(script.fetched_on_draw.size(), fetches_single) << row.what;
+        const std::vector<double> after_blocked = {next_random(0), next_random(1), next_random(1)};
+        EXPECT_EQ(after_blocked, after_single) << row.what;
+    }
+}
+
+TEST_F(RandomTest, BlockBeforeAnySeedingStartsFromSeedZero) {
+    const std::vector<double> plain = plain_outputs(0.0, 3);  // the source fails: plain values
+    uint32_t words[3];
+    next_random_words(words, 3);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(words[i] / 4294967296.0, plain[i]);
+}
+
 }  // namespace

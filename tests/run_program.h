@@ -1,20 +1,34 @@
 #pragma once
 // Runs a program the way a shell would, with its standard output going to a
-// file or a pipe (or to a file opened for reading only, where every write
-// fails), and collects what it wrote and how it ended.
+// file or a pipe (or somewhere every write fails), and collects what it wrote
+// and how it ended.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
-enum class output_kind { file, pipe, unwritable };
+enum class output_kind {
+    file,
+    pipe,
+    unwritable,         // a file opened for reading only: every write fails (any system)
+    dev_full,           // /dev/full: every write fails, "No space left on device"
+    closed,             // standard output not open at all
+    pipe_closed_early,  // a pipe whose reader takes pipe_read_limit bytes, then goes
+};
+
+struct run_options {
+    bool ignore_sigpipe = false;     // start the program with SIGPIPE ignored
+    size_t pipe_read_limit = 65536;  // for pipe_closed_early
+};
 
 struct run_result {
     int exit_status = -1;  // -1 when the program did not exit normally
     int term_signal = 0;   // the signal that ended it, or 0
-    std::string out;       // standard output
+    std::string out;       // standard output (as far as it was read)
     std::string err;       // standard error
 };
 
 // extra_env entries ("NAME=value") are added to the test's own environment.
 run_result run_program(const std::string& program, const std::vector<std::string>& args,
-                       output_kind kind, const std::vector<std::string>& extra_env = {});
+                       output_kind kind, const std::vector<std::string>& extra_env = {},
+                       const run_options& options = {});

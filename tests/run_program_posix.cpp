@@ -1,8 +1,10 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,11 +15,12 @@ extern char** environ;
 
 namespace {
 
-std::string read_all(int fd) {
+std::string read_all(int fd, size_t limit = static_cast<size_t>(-1)) {
     std::string data;
     char chunk[65536];
-    for (;;) {
-        const ssize_t got = read(fd, chunk, sizeof chunk);
+    while (data.size() < limit) {
+        const size_t want = std::min(sizeof chunk, limit - data.size());
+        const ssize_t got = read(fd, chunk, want);
         if (got <= 0) break;
         data.append(chunk, static_cast<size_t>(got));
     }
@@ -38,7 +41,8 @@ int temp_file(bool read_only = false) {
 }  // namespace
 
 run_result run_program(const std::string& program, const std::vector<std::string>& args,
-                       output_kind kind, const std::vector<std::string>& extra_env) {
+                       output_kind kind, const std::vector<std::string>& extra_env,
+                       const run_options& options) {
     run_result result;
     std::vector<std::string> arg_store{program};
     arg_store.insert(arg_store.end(), args.begin(), args.end());
@@ -53,40 +57,77 @@ run_result run_program(const std::string& program, const std::vector<std::string
     for (std::string& e : env_store) envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    const bool piped = kind == output_kind::pipe || kind == output_kind::pipe_closed_early;
     const int err_fd = temp_file();
     int out_fd = -1;
     int pipe_fds[2] = {-1, -1};
-    if (kind != output_kind::pipe) {
+    if (kind == output_kind::file || kind == output_kind::unwritable) {
         out_fd = temp_file(kind == output_kind::unwritable);
-    } else if (pipe(pipe_fds) != 0) {
+    } else if (piped && pipe(pipe_fds) != 0) {
         return result;
     }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, kind != output_kind::pipe ? out_fd : pipe_fds[1], 1);
+    switch (kind) {
+        case output_kind::file:
+        case output_kind::unwritable:
+            posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+            break;
+        case output_kind::dev_full:
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+            break;
+        case output_kind::closed:
+            posix_spawn_file_actions_addclose(&actions, 1);
+            break;
+        default:
+            posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+            break;
+    }
     posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
     if (pipe_fds[0] >= 0) posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
 
+    // SIGPIPE starts at its default action unless the caller asks for it to be
+    // ignored; an ignored signal stays ignored across exec, so the ignoring is
+    // done here, around the spawn.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    if (!options.ignore_sigpipe) sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    struct sigaction ignore {};
+    struct sigaction before {};
+    ignore.sa_handler = SIG_IGN;
+    if (options.ignore_sigpipe) sigaction(SIGPIPE, &ignore, &before);
+
     pid_t pid = -1;
     const int spawned =
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+    if (options.ignore_sigpipe) sigaction(SIGPIPE, &before, nullptr);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (pipe_fds[1] >= 0) close(pipe_fds[1]);
 
     if (spawned == 0) {
         if (kind == output_kind::pipe) result.out = read_all(pipe_fds[0]);
+        if (kind == output_kind::pipe_closed_early) {
+            result.out = read_all(pipe_fds[0], options.pipe_read_limit);
+            close(pipe_fds[0]);
+            pipe_fds[0] = -1;
+        }
         int status = 0;
         waitpid(pid, &status, 0);
         if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
         if (WIFSIGNALED(status)) result.term_signal = WTERMSIG(status);
     }
-    if (kind != output_kind::pipe) {
+    if (out_fd >= 0) {
         lseek(out_fd, 0, SEEK_SET);
         result.out = read_all(out_fd);
         close(out_fd);
-    } else {
+    } else if (pipe_fds[0] >= 0) {
         close(pipe_fds[0]);
     }
     lseek(err_fd, 0, SEEK_SET);

@@ -84,7 +84,8 @@ std::string windows_path(const std::string& path) {
 // Extra environment entries are a Linux test's business (preloaded fakes);
 // asking for them here is a mistake in the test, reported as a failed run.
 run_result run_program(const std::string& program, const std::vector<std::string>& args,
-                       output_kind kind, const std::vector<std::string>& extra_env) {
+                       output_kind kind, const std::vector<std::string>& extra_env,
+                       const run_options&) {
     run_result result;
     if (!extra_env.empty()) {
         result.err = "run_program: extra environment entries are not supported on Windows";

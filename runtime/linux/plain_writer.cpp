@@ -9,12 +9,14 @@
 namespace {
 
 // Every write reaches the system before the next piece is made; a write that
-// does not is reported, since the output is then incomplete.
+// does not is reported, since the output is then incomplete. A failed fwrite
+// is reported at once: flushing after it would try the failed output again.
 void plain_write(const char* bytes, size_t count) {
-    const bool written = std::fwrite(bytes, count, 1, stdout) == 1;
-    const int write_errno = errno;
-    if (std::fflush(stdout) != 0 || !written) {
-        runtime_write_failed(std::strerror(written ? errno : write_errno));
+    if (count == 0) return;
+    errno = 0;
+    if (std::fwrite(bytes, count, 1, stdout) != 1 || std::fflush(stdout) != 0) {
+        const int code = errno;
+        runtime_write_failed(code != 0 ? std::strerror(code) : "output not written");
     }
 }
 

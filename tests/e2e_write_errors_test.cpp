@@ -1,0 +1,69 @@
+// The Linux program's ways of losing its output: a full disk, a closed
+// standard output, and a reader that goes away.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "expected_output.h"
+#include "run_program.h"
+
+namespace {
+
+using args_t = std::vector<std::string>;
+
+// A write that fails ends the run at once: nothing more on standard output,
+// one line on standard error, status 1. The large counts would run for
+// minutes if the run went on after the first failure.
+TEST(EndToEnd, FailedWritesEndTheRunWithStatus1) {
+    struct Row {
+        args_t args;
+        output_kind kind;
+        std::string reason;
+    };
+    const Row rows[] = {
+        {{"-c", "1000000"}, output_kind::dev_full, "No space left on device"},
+        {{"-s", "100000000"}, output_kind::dev_full, "No space left on device"},
+        {{"-a"}, output_kind::dev_full, "No space left on device"},
+        {{}, output_kind::dev_full, "No space left on device"},
+        {{"-c", "0"}, output_kind::dev_full, "No space left on device"},
+        {{"-c", "1000000"}, output_kind::closed, "Bad file descriptor"},
+        {{"-s", "100000000"}, output_kind::closed, "Bad file descriptor"},
+        {{"-a"}, output_kind::closed, "Bad file descriptor"},
+    };
+    for (const Row& row : rows) {
+        const run_result r = run_program(ZIX_PROGRAM, row.args, row.kind);
+        EXPECT_EQ(r.exit_status, 1) << testing::PrintToString(row.args);
+        EXPECT_EQ(r.err, "zix: write error: " + row.reason + "\n");
+    }
+}
+
+// A reader that goes away: with SIGPIPE ignored the write fails with EPIPE
+// and zix says so; with SIGPIPE at its default the signal ends zix as usual.
+TEST(EndToEnd, ReaderGoneMidway) {
+    const run_options ignored{.ignore_sigpipe = true, .pipe_read_limit = 65536};
+    for (const args_t& args : {args_t{"-s", "100000000"}, args_t{"-c", "1000000"}}) {
+        const run_result r =
+            run_program(ZIX_PROGRAM, args, output_kind::pipe_closed_early, {}, ignored);
+        EXPECT_EQ(r.exit_status, 1) << args[0];
+        EXPECT_EQ(r.err, "zix: write error: Broken pipe\n");
+        EXPECT_EQ(r.out.size(), 65536u);
+    }
+    const run_result lorem =
+        run_program(ZIX_PROGRAM, {"-s", "100000000"}, output_kind::pipe_closed_early, {}, ignored);
+    EXPECT_EQ(lorem.out, expected::repeat("lorem ipsum ", 65536 / 12 + 1).substr(0, 65536));
+
+    const run_options nothing_read{.ignore_sigpipe = true, .pipe_read_limit = 0};
+    const run_result none =
+        run_program(ZIX_PROGRAM, {"-c"}, output_kind::pipe_closed_early, {}, nothing_read);
+    EXPECT_EQ(none.exit_status, 1);
+    EXPECT_EQ(none.err, "zix: write error: Broken pipe\n");
+
+    const run_result killed =
+        run_program(ZIX_PROGRAM, {"-s", "100000000"}, output_kind::pipe_closed_early);
+    EXPECT_EQ(killed.term_signal, SIGPIPE);
+    EXPECT_EQ(killed.err, "");
+}
+
+}  // namespace

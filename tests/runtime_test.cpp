@@ -1,0 +1,67 @@
+// The end of a run whose output could not be written.
+#include "runtime/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "front/front.h"
+#include "recording_device.h"
+#include "runtime/print.h"
+#include "runtime/random.h"
+
+namespace {
+
+// A device whose every write fails the way a full disk does.
+void failing_write(const char*, size_t) {
+    runtime_write_failed("No space left on device");
+}
+void any_size(uint32_t* width, uint32_t* height) {
+    *width = 80;
+    *height = 24;
+}
+int32_t first_column() {
+    return 1;
+}
+const console_device failing_device = {failing_write, any_size, first_column};
+
+void report_wiped(const char* buffer, size_t count) {
+    size_t zero = 0;
+    for (size_t i = 0; i < count; ++i) zero += buffer[i] == 0;
+    std::fprintf(stderr, "%zu of %zu bytes wiped\n", zero, count);
+}
+
+uint32_t no_entropy() {
+    return 0;
+}
+
+// The line of character mode is secret material: a failed write of it must
+// still leave the buffer zeroed, and the process ends with status 1 after one
+// message, without trying any further write.
+TEST(RuntimeDeathTest, FailedWriteOfTheLineWipesItAndEndsWithStatus1) {
+    EXPECT_EXIT(
+        {
+            random_use_sources(nullptr, no_entropy);
+            seed_random(3.0, 5);
+            print_reset(&failing_device);
+            buffer_observe_release(report_wiped);
+            character_mode("1000", "1", "255");
+            std::fprintf(stderr, "returned\n");
+        },
+        testing::ExitedWithCode(1),
+        "^zix: write error: No space left on device\n1000 of 1000 bytes wiped\n$");
+}
+
+TEST(RuntimeDeathTest, FailedWriteWithNoLiveBufferEndsWithStatus1) {
+    EXPECT_EXIT(
+        {
+            print_reset(&failing_device);
+            buffer_observe_release(report_wiped);
+            string_mode("5", "ab");
+            std::fprintf(stderr, "returned\n");
+        },
+        testing::ExitedWithCode(1), "^zix: write error: No space left on device\n$");
+}
+
+}  // namespace
