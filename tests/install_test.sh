@@ -8,15 +8,7 @@ build=${1:?usage: install_test.sh BUILD_DIR}
 
 prefix=$(mktemp -d /tmp/zix-install-XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then pass; else fail "$what"; fi
-}
+. "$(dirname "$0")/checks.sh"
 
 if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
     cat "$prefix.log"

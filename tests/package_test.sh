@@ -17,15 +17,7 @@ skip=77
 work=$(mktemp -d /tmp/zix-package-XXXXXX)
 cleanup() { rm -rf "$work"; }
 trap cleanup EXIT
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then pass; else fail "$what"; fi
-}
+. "$(dirname "$0")/checks.sh"
 finish() {
     echo "package_$mode: $passed passed, $failed failed"
     [ "$failed" -eq 0 ]

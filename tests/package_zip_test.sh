@@ -11,15 +11,7 @@ source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
 work=$(mktemp -d /tmp/zix-zip-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then pass; else fail "$what"; fi
-}
+. "$(dirname "$0")/checks.sh"
 
 if ! (cd "$build" && cpack -G ZIP -B "$work/out") >"$work/cpack.log" 2>&1; then
     cat "$work/cpack.log"
