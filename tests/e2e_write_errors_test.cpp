@@ -54,9 +54,11 @@ TEST(EndToEnd, ReaderGoneMidway) {
         run_program(ZIX_PROGRAM, {"-s", "100000000"}, output_kind::pipe_closed_early, {}, ignored);
     EXPECT_EQ(lorem.out, expected::repeat("lorem ipsum ", 65536 / 12 + 1).substr(0, 65536));
 
+    // A line longer than the pipe holds, so that it cannot slip in whole
+    // before the reader has gone.
     const run_options nothing_read{.ignore_sigpipe = true, .pipe_read_limit = 0};
-    const run_result none =
-        run_program(ZIX_PROGRAM, {"-c"}, output_kind::pipe_closed_early, {}, nothing_read);
+    const run_result none = run_program(ZIX_PROGRAM, {"-c", "1000000"},
+                                        output_kind::pipe_closed_early, {}, nothing_read);
     EXPECT_EQ(none.exit_status, 1);
     EXPECT_EQ(none.err, "zix: write error: Broken pipe\n");
 
