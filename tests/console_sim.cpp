@@ -199,6 +199,24 @@ void console_sim::put(int x, int y, const std::string& s) {
     for (char c : s) at(x++, y) = con_cell{c, attributes};
 }
 
+void console_sim::resize(int16_t new_columns, int16_t new_rows) {
+    std::vector<con_cell> resized(static_cast<size_t>(new_columns * new_rows), con_cell{' ', 7});
+    for (int y = 0; y < std::min(rows, new_rows); ++y) {
+        for (int x = 0; x < std::min(columns, new_columns); ++x)
+            resized[static_cast<size_t>(y * new_columns + x)] = at(x, y);
+    }
+    cells = std::move(resized);
+    columns = new_columns;
+    rows = new_rows;
+    cursor.x = std::min<int16_t>(cursor.x, static_cast<int16_t>(columns - 1));
+    cursor.y = std::min<int16_t>(cursor.y, static_cast<int16_t>(rows - 1));
+    const int height = std::min(window.bottom - window.top + 1, int{rows});
+    window.top = static_cast<int16_t>(std::min(int{window.top}, rows - height));
+    window.bottom = static_cast<int16_t>(window.top + height - 1);
+    window.right = std::min<int16_t>(window.right, static_cast<int16_t>(columns - 1));
+    window.left = std::min(window.left, window.right);
+}
+
 std::vector<std::string> console_sim::calls(const std::string& prefix) const {
     std::vector<std::string> found;
     for (const std::string& call : log) {

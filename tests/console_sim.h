@@ -42,6 +42,10 @@ struct console_sim {
     std::string row_text(int y);
     // Puts text into row y from column x, with the current attribute.
     void put(int x, int y, const std::string& text);
+    // Gives the buffer a new size as the console does when the user changes
+    // it: the cells that still fit stay, the cursor and the window are pulled
+    // inside (the window keeps its height where it can).
+    void resize(int16_t new_columns, int16_t new_rows);
     // The logged calls that start with prefix.
     std::vector<std::string> calls(const std::string& prefix) const;
 };

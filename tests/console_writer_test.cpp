@@ -255,6 +255,20 @@ TEST(ConsoleWriter, ConfinedRegionEndsAtTheBuffersLastRow) {
     EXPECT_EQ(cursor_of(sim), (con_coord{1, 29}));
 }
 
+// The same for a buffer made narrower since the last write: the text wraps at
+// the buffer's new right edge, not at the one the writer saw before.
+TEST(ConsoleWriter, BufferNarrowedBetweenWritesWrapsAtItsNewEdge) {
+    console_sim& sim = use_console_sim(80, 25, kWindow80x25, {0, 0});
+    start_writer();
+    write("a");
+    sim.resize(40, 25);
+    sim.cursor = con_coord{35, 2};
+    write("0123456789");
+    EXPECT_EQ(sim.row_text(2), std::string(35, ' ') + "01234");
+    EXPECT_EQ(sim.row_text(3), "56789");
+    EXPECT_EQ(cursor_of(sim), (con_coord{5, 3}));
+}
+
 TEST(ConsoleWriter, FailedCellWriteDropsTheRestOfItsRun) {
     // 85 bytes from (0,5): the piece for row 6 fails; the carriage return
     // then starts from where row 5's piece left the cursor.

@@ -166,8 +166,8 @@ bool write_cells(const write_context& c, const char* piece, size_t length) {
 void flush_run(write_context& c) {
     size_t done = 0;
     while (done < c.run_length) {
-        // A buffer narrowed since the view was measured can leave the cursor
-        // right of the region; the text then starts on the next row.
+        // A cursor right of the region (only a console that reports one past
+        // its own buffer's edge leaves it there) starts the text on the next row.
         if (c.x > c.right) {
             c.x = c.left;
             c.y += 1;
@@ -299,6 +299,9 @@ void con_write(const char* bytes, size_t count) {
     // The region keeps the height the window had at the first write, but no
     // more rows than the buffer has below its top: a window made shorter and
     // moved down since then would otherwise take rows past the buffer's end.
+    // A buffer made smaller since the view was measured bounds it the same
+    // way, on the right and at the bottom.
+    c.right = std::min(c.right, c.columns - 1);
     c.region_bottom = std::min(c.region_bottom, c.rows - 1);
 
     if (con_state.wrap_pending) {

@@ -1,9 +1,9 @@
 // The console writer on a simulated screen buffer of any size from 1 x 1 to
 // 300 x 2000 cells, with the window anywhere in it and of any height, the
 // cursor anywhere, any attribute, and several writes of any bytes; between
-// writes the window may move or change height, the cursor may move, and
-// calls may be made to fail (the buffer information at a write's start or
-// end, cell writes). For every write:
+// writes the window may move or change height, the cursor may move, the
+// buffer may change size, and calls may be made to fail (the buffer
+// information at a write's start or end, cell writes). For every write:
 //   - every cell write, scroll, fill, cursor and window lies inside the buffer
 //     (the simulation stops the run on the first call that does not);
 //   - a write either goes whole to the plain writer and makes no console
@@ -92,10 +92,10 @@ void check_cells(const std::string& cells) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     // Small buffers most of the time: they reach the edges in few bytes.
-    const int columns = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(1, 12)
-                                         : in.ConsumeIntegralInRange<int>(1, 300);
-    const int rows = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(1, 40)
-                                      : in.ConsumeIntegralInRange<int>(1, 2000);
+    int columns = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(1, 12)
+                                   : in.ConsumeIntegralInRange<int>(1, 300);
+    int rows = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(1, 40)
+                                : in.ConsumeIntegralInRange<int>(1, 2000);
     const con_rect window = window_in(in, columns, rows);
     const con_coord cursor = cursor_in(in, columns, rows);
     sim =
@@ -112,13 +112,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     con_cursor_column();
 
     bool plain_only = false;
+    // Set while the writer has not yet read the buffer's size since it changed.
+    bool size_unread = false;
     while (in.remaining_bytes() > 0) {
+        if (in.ConsumeIntegralInRange<int>(0, 7) == 0) {
+            columns = in.ConsumeIntegralInRange<int>(1, 300);
+            rows = in.ConsumeIntegralInRange<int>(1, 200);
+            sim->resize(static_cast<int16_t>(columns), static_cast<int16_t>(rows));
+            size_unread = true;
+        }
         const auto changes = in.ConsumeIntegral<uint8_t>();
         if (changes & 0x01) sim->window = window_in(in, columns, rows);
         if (changes & 0x02) sim->cursor = cursor_in(in, columns, rows);
         if (changes & 0x04) sim->attributes = in.ConsumeIntegral<uint16_t>();
         // The information at this write's start, or the measurement at its end.
         if (changes & 0x08) sim->failing_info_calls.insert(sim->info_calls + 1);
+        // Nothing can tell a writer that the buffer shrank when it cannot
+        // read the buffer's size, so that one is not asked of it.
+        if (size_unread) sim->failing_info_calls.erase(sim->info_calls + 1);
         if ((changes & 0x30) == 0x30) sim->failing_info_calls.insert(sim->info_calls + 2);
         if (changes & 0x40) {
             const int failures = in.ConsumeIntegralInRange<int>(1, 3);
@@ -153,6 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         }
         require(!plain_only, "a write took the console path after the plain writer had taken over");
+        size_unread = false;
         const size_t bells = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\a'));
         require(beeps() - beeps_before == bells, "the bell did not sound once per 07 byte");
         // A failed cell write drops the rest of its run; failures may have
