@@ -166,8 +166,9 @@ bool write_cells(const write_context& c, const char* piece, size_t length) {
 void flush_run(write_context& c) {
     size_t done = 0;
     while (done < c.run_length) {
-        // A cursor right of the region (only a console that reports one past
-        // its own buffer's edge leaves it there) starts the text on the next row.
+        // A buffer made wider since the view was measured can leave the
+        // cursor right of the region, which keeps the measured width until the
+        // next measurement; the text then starts on the next row.
         if (c.x > c.right) {
             c.x = c.left;
             c.y += 1;
