@@ -1,6 +1,9 @@
 #include "console_sim.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -20,6 +23,20 @@ std::string text(const con_rect& r) {
 
 bool inside(int x, int y) {
     return x >= 0 && y >= 0 && x < sim.columns && y < sim.rows;
+}
+
+bool inside(const con_rect& r) {
+    return r.left <= r.right && r.top <= r.bottom && inside(r.left, r.top) &&
+           inside(r.right, r.bottom);
+}
+
+// The real console clips or refuses a call that reaches past the screen
+// buffer, and nothing shows; a writer that makes one has lost track of the
+// buffer, so the simulation stops the run at once.
+[[noreturn]] void outside(const std::string& call) {
+    std::fprintf(stderr, "simulated console: %s reaches outside the %dx%d buffer\n", call.c_str(),
+                 sim.columns, sim.rows);
+    std::abort();
 }
 
 con_handle get_std_handle(uint32_t which) {
@@ -51,20 +68,23 @@ bool get_console_screen_buffer_info(con_handle handle, con_buffer_info* info) {
 int write_console_output(con_handle, const con_cell* cells, con_coord size, con_coord from,
                          con_rect* region) {
     ++sim.write_calls;
-    sim.log.push_back("write " + std::to_string(region->left) + "," + std::to_string(region->top) +
-                      " " + std::to_string(region->right - region->left + 1));
+    const std::string call = "write " + std::to_string(region->left) + "," +
+                             std::to_string(region->top) + " " +
+                             std::to_string(region->right - region->left + 1);
+    sim.log.push_back(call);
+    if (!inside(*region)) outside(call + " (to " + text(*region) + ")");
+    if (from.x < 0 || from.y < 0 || from.x + region->right - region->left >= size.x ||
+        from.y + region->bottom - region->top >= size.y)
+        outside(call + " (reading past the cells it was given)");
     if (sim.failing_write_calls.count(sim.write_calls)) return 0;
-    const int right = std::min<int>(region->right, sim.columns - 1);
-    const int bottom = std::min<int>(region->bottom, sim.rows - 1);
-    for (int y = region->top; y <= bottom; ++y) {
-        for (int x = region->left; x <= right; ++x) {
+    for (int y = region->top; y <= region->bottom; ++y) {
+        for (int x = region->left; x <= region->right; ++x) {
             const int sx = from.x + x - region->left;
             const int sy = from.y + y - region->top;
-            if (inside(x, y) && sx < size.x && sy < size.y) sim.at(x, y) = cells[sy * size.x + sx];
+            sim.at(x, y) = cells[sy * size.x + sx];
+            sim.cells_written += cells[sy * size.x + sx].character;
         }
     }
-    region->right = static_cast<int16_t>(right);
-    region->bottom = static_cast<int16_t>(bottom);
     return 1;
 }
 
@@ -72,58 +92,57 @@ int write_console_output(con_handle, const con_cell* cells, con_coord size, con_
 // the destination does not cover get the fill cell.
 bool scroll_console_screen_buffer(con_handle, const con_rect* scroll, const con_rect*,
                                   con_coord destination, const con_cell* fill) {
-    sim.log.push_back("scroll " + text(*scroll) + " to " + text(destination));
-    const std::vector<con_cell> before = sim.cells;
-    const int dx = destination.x - scroll->left;
-    const int dy = destination.y - scroll->top;
-    auto in_source = [&](int x, int y) {
-        return x >= scroll->left && x <= scroll->right && y >= scroll->top && y <= scroll->bottom;
-    };
-    for (int y = scroll->top; y <= scroll->bottom; ++y) {
-        for (int x = scroll->left; x <= scroll->right; ++x) {
-            if (inside(x, y) && !in_source(x - dx, y - dy)) sim.at(x, y) = *fill;
-        }
+    const std::string call = "scroll " + text(*scroll) + " to " + text(destination);
+    sim.log.push_back(call);
+    const con_rect target{destination.x, destination.y,
+                          static_cast<int16_t>(destination.x + scroll->right - scroll->left),
+                          static_cast<int16_t>(destination.y + scroll->bottom - scroll->top)};
+    if (!inside(*scroll) || !inside(target)) outside(call);
+    // Row by row through a copy kept between calls: scrolls come often.
+    static std::vector<con_cell> moved;
+    const auto width = static_cast<size_t>(scroll->right - scroll->left + 1);
+    moved.resize(width * static_cast<size_t>(scroll->bottom - scroll->top + 1));
+    auto next = moved.begin();
+    for (int y = scroll->top; y <= scroll->bottom; ++y, next += static_cast<ptrdiff_t>(width)) {
+        con_cell* row = &sim.at(scroll->left, y);
+        std::copy(row, row + width, next);
+        std::fill(row, row + width, *fill);
     }
-    for (int y = scroll->top; y <= scroll->bottom; ++y) {
-        for (int x = scroll->left; x <= scroll->right; ++x) {
-            if (inside(x, y) && inside(x + dx, y + dy)) {
-                sim.at(x + dx, y + dy) = before[static_cast<size_t>(y * sim.columns + x)];
-            }
-        }
-    }
+    next = moved.begin();
+    for (int y = target.top; y <= target.bottom; ++y, next += static_cast<ptrdiff_t>(width))
+        std::copy(next, next + static_cast<ptrdiff_t>(width), &sim.at(target.left, y));
     return true;
 }
 
-// Fills length cells from at, on into the following rows, up to the buffer's end.
+// Fills length cells from at, on into the following rows.
 template <typename Set>
-uint32_t fill_cells(uint32_t length, con_coord at, Set set) {
-    uint32_t done = 0;
-    int index = at.y * sim.columns + at.x;
-    while (done < length && inside(at.x, at.y) && index < sim.columns * sim.rows) {
-        set(sim.cells[static_cast<size_t>(index++)]);
-        ++done;
-    }
-    return done;
+uint32_t fill_cells(const std::string& call, uint32_t length, con_coord at, Set set) {
+    const int64_t first = int64_t{at.y} * sim.columns + at.x;
+    if (!inside(at.x, at.y) || first + length > int64_t{sim.columns} * sim.rows) outside(call);
+    for (uint32_t i = 0; i < length; ++i) set(sim.cells[static_cast<size_t>(first + i)]);
+    return length;
 }
 
 bool fill_console_output_attribute(con_handle, uint16_t attribute, uint32_t length, con_coord at,
                                    uint32_t* written) {
-    sim.log.push_back("fill-attribute " + text(at) + " " + std::to_string(length));
-    *written = fill_cells(length, at, [attribute](con_cell& c) { c.attributes = attribute; });
+    const std::string call = "fill-attribute " + text(at) + " " + std::to_string(length);
+    sim.log.push_back(call);
+    *written = fill_cells(call, length, at, [attribute](con_cell& c) { c.attributes = attribute; });
     return true;
 }
 
 bool fill_console_output_character(con_handle, char character, uint32_t length, con_coord at,
                                    uint32_t* written) {
-    sim.log.push_back("fill-character " + text(at) + " " + std::to_string(length));
-    *written = fill_cells(length, at, [character](con_cell& c) { c.character = character; });
+    const std::string call = "fill-character " + text(at) + " " + std::to_string(length);
+    sim.log.push_back(call);
+    *written = fill_cells(call, length, at, [character](con_cell& c) { c.character = character; });
     return true;
 }
 
 // As on Windows, a cursor placed outside the window brings the window to it.
 bool set_console_cursor_position(con_handle, con_coord position) {
     sim.log.push_back("cursor " + text(position));
-    if (!inside(position.x, position.y)) return false;
+    if (!inside(position.x, position.y)) outside(sim.log.back());
     sim.cursor = position;
     const int height = sim.window.bottom - sim.window.top + 1;
     if (position.y < sim.window.top) {
@@ -138,8 +157,8 @@ bool set_console_cursor_position(con_handle, con_coord position) {
 
 bool set_console_window_info(con_handle, bool absolute, const con_rect* window) {
     sim.log.push_back(std::string("window ") + (absolute ? "" : "relative ") + text(*window));
-    if (!absolute || window->left > window->right || window->top > window->bottom) return false;
-    if (!inside(window->left, window->top) || !inside(window->right, window->bottom)) return false;
+    if (!absolute) return false;
+    if (!inside(*window)) outside(sim.log.back());
     sim.window = *window;
     return true;
 }
@@ -180,6 +199,24 @@ void console_sim::put(int x, int y, const std::string& s) {
     for (char c : s) at(x++, y) = con_cell{c, attributes};
 }
 
+void console_sim::resize(int16_t new_columns, int16_t new_rows) {
+    std::vector<con_cell> resized(static_cast<size_t>(new_columns * new_rows), con_cell{' ', 7});
+    for (int y = 0; y < std::min(rows, new_rows); ++y) {
+        for (int x = 0; x < std::min(columns, new_columns); ++x)
+            resized[static_cast<size_t>(y * new_columns + x)] = at(x, y);
+    }
+    cells = std::move(resized);
+    columns = new_columns;
+    rows = new_rows;
+    cursor.x = std::min<int16_t>(cursor.x, static_cast<int16_t>(columns - 1));
+    cursor.y = std::min<int16_t>(cursor.y, static_cast<int16_t>(rows - 1));
+    const int height = std::min(window.bottom - window.top + 1, int{rows});
+    window.top = static_cast<int16_t>(std::min(int{window.top}, rows - height));
+    window.bottom = static_cast<int16_t>(window.top + height - 1);
+    window.right = std::min<int16_t>(window.right, static_cast<int16_t>(columns - 1));
+    window.left = std::min(window.left, window.right);
+}
+
 std::vector<std::string> console_sim::calls(const std::string& prefix) const {
     std::vector<std::string> found;
     for (const std::string& call : log) {
@@ -189,7 +226,9 @@ std::vector<std::string> console_sim::calls(const std::string& prefix) const {
 }
 
 console_sim& use_console_sim(int16_t columns, int16_t rows, con_rect window, con_coord cursor) {
+    std::vector<con_cell> cells = std::move(sim.cells);  // keeps its memory for the next test
     sim = console_sim{};
+    sim.cells = std::move(cells);
     sim.columns = columns;
     sim.rows = rows;
     sim.cells.assign(static_cast<size_t>(columns * rows), con_cell{' ', 7});

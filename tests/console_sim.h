@@ -3,7 +3,9 @@
 // console_api: cells with attributes, the cursor, the window into the buffer,
 // scrolling and filling as the Win32 calls do them, and failures on demand.
 // Calls that change the console are logged in order, so tests can see what
-// was done as well as what is on the screen.
+// was done as well as what is on the screen. A call that reaches outside the
+// buffer (cells, scroll or fill rectangles, cursor, window) ends the process
+// with a message on standard error.
 
 #include <cstdint>
 #include <set>
@@ -33,12 +35,17 @@ struct console_sim {
     std::vector<std::string> log;     // e.g. "write 0,5 3", "scroll 0,1-79,24 to 0,0"
     std::vector<uint32_t> set_modes;  // modes given to the input handle
     std::string plain;                // bytes handed to the plain writer
+    std::string cells_written;        // the characters of the cell writes that succeeded
 
     con_cell& at(int x, int y) { return cells[static_cast<size_t>(y * columns + x)]; }
     // The characters of row y, trailing spaces dropped.
     std::string row_text(int y);
     // Puts text into row y from column x, with the current attribute.
     void put(int x, int y, const std::string& text);
+    // Gives the buffer a new size as the console does when the user changes
+    // it: the cells that still fit stay, the cursor and the window are pulled
+    // inside (the window keeps its height where it can).
+    void resize(int16_t new_columns, int16_t new_rows);
     // The logged calls that start with prefix.
     std::vector<std::string> calls(const std::string& prefix) const;
 };

@@ -234,6 +234,41 @@ TEST(ConsoleWriter, ConfinedRegionIsClearedWhenScrolledByItsHeight) {
     EXPECT_EQ(cursor_of(sim), (con_coord{0, 24}));
 }
 
+// A window made shorter and moved down to the buffer's end has fewer rows below
+// its top than the region was given: the region stops at the buffer's last row.
+TEST(ConsoleWriter, ConfinedRegionEndsAtTheBuffersLastRow) {
+    console_sim& sim = use_console_sim(80, 30, kWindow80x25, {0, 0});
+    start_writer();
+    write("first");
+    sim.window = con_rect{0, 10, 79, 29};  // 20 rows, down to the last one
+    sim.cursor = con_coord{0, 10};
+    write("!");  // measures the window at its end
+    sim.put(0, 11, "second");
+    sim.cursor = con_coord{0, 29};
+    sim.log.clear();
+    write("\nx");
+    EXPECT_EQ(sim.calls("scroll"), (strings{"scroll 0,11-79,29 to 0,10"}));
+    EXPECT_TRUE(sim.calls("window").empty());
+    EXPECT_EQ(sim.row_text(0), "first");
+    EXPECT_EQ(sim.row_text(10), "second");
+    EXPECT_EQ(sim.row_text(29), "x");
+    EXPECT_EQ(cursor_of(sim), (con_coord{1, 29}));
+}
+
+// The same for a buffer made narrower since the last write: the text wraps at
+// the buffer's new right edge, not at the one the writer saw before.
+TEST(ConsoleWriter, BufferNarrowedBetweenWritesWrapsAtItsNewEdge) {
+    console_sim& sim = use_console_sim(80, 25, kWindow80x25, {0, 0});
+    start_writer();
+    write("a");
+    sim.resize(40, 25);
+    sim.cursor = con_coord{35, 2};
+    write("0123456789");
+    EXPECT_EQ(sim.row_text(2), std::string(35, ' ') + "01234");
+    EXPECT_EQ(sim.row_text(3), "56789");
+    EXPECT_EQ(cursor_of(sim), (con_coord{5, 3}));
+}
+
 TEST(ConsoleWriter, FailedCellWriteDropsTheRestOfItsRun) {
     // 85 bytes from (0,5): the piece for row 6 fails; the carriage return
     // then starts from where row 5's piece left the cursor.
@@ -263,6 +298,20 @@ TEST(ConsoleWriter, UnreadableBufferAtAWriteStartUsesTheRegionsTopLeft) {
     EXPECT_EQ(sim.row_text(4), "hi");
     EXPECT_EQ(sim.at(0, 4).attributes, 7);
     EXPECT_EQ(cursor_of(sim), (con_coord{2, 4}));
+}
+
+// There the writer goes by what the view last showed of the buffer, never by
+// a standard 80 x 25 that a smaller buffer does not have.
+TEST(ConsoleWriter, UnreadableBufferAtAWriteStartStaysInsideASmallBuffer) {
+    console_sim& sim = use_console_sim(10, 6, con_rect{0, 0, 9, 5}, {4, 3});
+    sim.failing_info_calls = {3};
+    start_writer();
+    write("0123456789abcdefghij\r\n\r\n\r\n\r\nend");
+    EXPECT_EQ(sim.calls("scroll"), (strings{"scroll 0,1-9,5 to 0,0"}));
+    EXPECT_EQ(sim.row_text(0), "abcdefghij");
+    EXPECT_EQ(sim.row_text(5), "end");
+    EXPECT_EQ(cursor_of(sim), (con_coord{3, 5}));
+    EXPECT_EQ(sim.window, (con_rect{0, 0, 9, 5}));
 }
 
 TEST(ConsoleWriter, FailedMeasurementSendsLaterWritesToThePlainWriter) {

@@ -8,7 +8,8 @@
 //           left = right or top = bottom (or a failed measurement: a file or a
 //           pipe) is not a console, and the bytes go to the plain writer.
 //   region  the rows the output may use: from the window's top row down for
-//           the window's height as it was at the first console write. When the
+//           the window's height as it was at the first console write, but not
+//           past the buffer's last row. When the
 //           window's height has changed since, the region is confined: it
 //           scrolls its own rows and the window is left where the user put it.
 //   run     text waiting to be put into cells, at most 1024 bytes.
@@ -20,8 +21,6 @@ constexpr uint32_t kBeepHertz = 1000;
 constexpr uint32_t kBeepMilliseconds = 250;
 constexpr int32_t kTabWidth = 8;
 constexpr uint16_t kFallbackAttribute = 7;
-constexpr int16_t kFallbackColumns = 80;
-constexpr int16_t kFallbackRows = 25;
 
 struct con_state_record {
     const console_api* api;
@@ -167,8 +166,9 @@ bool write_cells(const write_context& c, const char* piece, size_t length) {
 void flush_run(write_context& c) {
     size_t done = 0;
     while (done < c.run_length) {
-        // A buffer narrowed since the view was measured can leave the cursor
-        // right of the region; the text then starts on the next row.
+        // A buffer made wider since the view was measured can leave the
+        // cursor right of the region, which keeps the measured width until the
+        // next measurement; the text then starts on the next row.
         if (c.x > c.right) {
             c.x = c.left;
             c.y += 1;
@@ -286,13 +286,24 @@ void con_write(const char* bytes, size_t count) {
         c.rows = info.size.y;
         c.attribute = info.attributes;
     } else {
+        // Without the buffer's size, only what the view last showed is known
+        // to exist: its width, and its rows down to the window's bottom. A
+        // size assumed beyond that (a standard 80 x 25, say) would send
+        // scrolls, fills and cells past the end of a smaller buffer.
         c.x = c.left;
         c.y = c.region_top;
-        c.columns = kFallbackColumns;
-        c.rows = kFallbackRows;
+        c.columns = view.right + 1;
+        c.rows = view.bottom + 1;
         c.attribute = kFallbackAttribute;
     }
     c.column = c.x;
+    // The region keeps the height the window had at the first write, but no
+    // more rows than the buffer has below its top: a window made shorter and
+    // moved down since then would otherwise take rows past the buffer's end.
+    // A buffer made smaller since the view was measured bounds it the same
+    // way, on the right and at the bottom.
+    c.right = std::min(c.right, c.columns - 1);
+    c.region_bottom = std::min(c.region_bottom, c.rows - 1);
 
     if (con_state.wrap_pending) {
         con_state.wrap_pending = false;

@@ -1,0 +1,100 @@
+// The terminal writer over any bytes split into any writes, with standard
+// output on a memory file:
+//   - every write sends exactly its bytes as this table has them: 00 as a
+//     space, 08 0C 0E 0F 1B in the nine-byte glyph form, every other byte
+//     unchanged; so a write of n bytes with g glyph bytes sends n + 8g bytes;
+//   - a write's bytes have all reached the file when it returns;
+//   - term_translate gives the same forms for all 256 bytes.
+// The terminal layer is not set up here (term_kind 0), so the writer takes no
+// lock and asks the terminal nothing: what is left is its translation and
+// its stream calls.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "runtime/linux/terminal_writer.h"
+
+namespace {
+
+bool glyph_byte(unsigned char byte) {
+    return byte == 0x08 || byte == 0x0C || byte == 0x0E || byte == 0x0F || byte == 0x1B;
+}
+
+std::string expected_form(unsigned char byte) {
+    if (byte == 0x00) return " ";
+    if (!glyph_byte(byte)) return std::string(1, static_cast<char>(byte));
+    // ESC % G, U+F000 + code in UTF-8, ESC % @.
+    std::string form = "\x1b%G\xef\x80";
+    form += static_cast<char>(byte | 0x80);
+    form += "\x1b%@";
+    return form;
+}
+
+void fail(const char* what, const std::string& bytes) {
+    std::fprintf(stderr, "%s; write of %zu bytes:", what, bytes.size());
+    for (unsigned char c : bytes) std::fprintf(stderr, " %02x", c);
+    std::fprintf(stderr, "\n");
+    std::abort();
+}
+
+// What standard output's file holds, from offset from on.
+std::string sent_since(off_t from) {
+    struct stat status {};
+    if (fstat(STDOUT_FILENO, &status) != 0) fail("standard output cannot be measured", "");
+    std::string bytes(static_cast<size_t>(status.st_size - from), '\0');
+    if (!bytes.empty() && pread(STDOUT_FILENO, bytes.data(), bytes.size(), from) !=
+                              static_cast<ssize_t>(bytes.size()))
+        fail("standard output cannot be read back", "");
+    return bytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const int file = memfd_create("terminal-output", 0);
+    if (file < 0 || dup2(file, STDOUT_FILENO) < 0) {
+        std::perror("memory file for standard output");
+        std::abort();
+    }
+    close(file);
+    for (int code = 0; code < 256; ++code) {
+        char form[term_max_form];
+        const size_t length = term_translate(static_cast<unsigned char>(code), form);
+        if (std::string(form, length) != expected_form(static_cast<unsigned char>(code)))
+            fail("term_translate gives another form", std::string(1, static_cast<char>(code)));
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::fflush(stdout);
+    if (ftruncate(STDOUT_FILENO, 0) != 0 || lseek(STDOUT_FILENO, 0, SEEK_SET) != 0)
+        fail("standard output cannot be emptied", "");
+
+    FuzzedDataProvider in(data, size);
+    off_t sent = 0;
+    while (in.remaining_bytes() > 0) {
+        const std::string bytes = in.ConsumeRandomLengthString(1000);
+        std::string want;
+        size_t glyphs = 0;
+        for (unsigned char c : bytes) {
+            want += expected_form(c);
+            glyphs += glyph_byte(c) ? 1 : 0;
+        }
+        if (want.size() != bytes.size() + 8 * glyphs) fail("the table itself is wrong", bytes);
+
+        terminal_writer.console_write(bytes.data(), bytes.size());
+        // Read back without flushing: the writer must have flushed.
+        const std::string got = sent_since(sent);
+        if (got.size() != want.size()) fail("a write sent another number of bytes", bytes);
+        if (got != want) fail("a write sent other bytes", bytes);
+        sent += static_cast<off_t>(got.size());
+    }
+    return 0;
+}
