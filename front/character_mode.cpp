@@ -16,8 +16,7 @@ constexpr uint32_t kDefaultLow = 65;   // "A"
 constexpr uint32_t kDefaultHigh = 90;  // "Z"
 constexpr uint32_t kMaxCount = 2147483647;
 constexpr uint32_t kDrawBlock = 1024;
-constexpr std::string_view kCountTooLarge =
-    "zix: too many characters: the most is 2147483647.";
+constexpr std::string_view kCountTooLarge = "zix: too many characters: the most is 2147483647.";
 constexpr std::string_view kNoMemory = "zix: not enough memory for the characters requested.";
 
 // m shifted right by s bits (1 <= s <= 63), rounded half to even. Without a

@@ -60,10 +60,17 @@ uint32_t text_to_uint(std::string_view text) {
 
     if (text.size() >= 2 && text[0] == '&') {
         switch (text[1]) {
-            case 'H': case 'h': return scan_radix(text.substr(2), 16);
-            case 'O': case 'o': return scan_radix(text.substr(2), 8);
-            case 'B': case 'b': return scan_radix(text.substr(2), 2);
-            default: return scan_radix(text.substr(1), 8);
+            case 'H':
+            case 'h':
+                return scan_radix(text.substr(2), 16);
+            case 'O':
+            case 'o':
+                return scan_radix(text.substr(2), 8);
+            case 'B':
+            case 'b':
+                return scan_radix(text.substr(2), 2);
+            default:
+                return scan_radix(text.substr(1), 8);
         }
     }
     return decimal(text);

@@ -110,12 +110,18 @@ void print_text(int32_t file_number, std::string_view text, PrintMode mode) {
     finish(entry, mode);
 }
 
-void print_end(int32_t file_number, PrintMode mode) { print_text(file_number, {}, mode); }
+void print_end(int32_t file_number, PrintMode mode) {
+    print_text(file_number, {}, mode);
+}
 
 void print_reset(const console_device* device) {
     console_entry = file_entry{};
     device_override = device;
 }
 
-int32_t print_console_column() { return console_entry.column; }
-uint32_t print_console_width() { return console_entry.width; }
+int32_t print_console_column() {
+    return console_entry.column;
+}
+uint32_t print_console_width() {
+    return console_entry.width;
+}

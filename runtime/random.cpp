@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr int kStateWords = 624;     // N of MT19937
-constexpr int kShift = 397;          // M of MT19937
+constexpr int kStateWords = 624;  // N of MT19937
+constexpr int kShift = 397;       // M of MT19937
 constexpr uint32_t MATRIX_A = 0x9908B0DFu;
 constexpr uint32_t UPPER_MASK = 0x80000000u;
 constexpr uint32_t LOWER_MASK = 0x7FFFFFFFu;
@@ -164,4 +164,6 @@ void random_reset() {
     state = RandomState{};
 }
 
-uint32_t random_entropy_word() { return state.entropy_word; }
+uint32_t random_entropy_word() {
+    return state.entropy_word;
+}

@@ -55,9 +55,13 @@ void runtime_exit() {
     platform_exit();
 }
 
-int32_t runtime_use_count() { return use_count; }
+int32_t runtime_use_count() {
+    return use_count;
+}
 
-void runtime_set_args(int argc, char** argv, int mode) { recorded = command_line{argc, argv, mode}; }
+void runtime_set_args(int argc, char** argv, int mode) {
+    recorded = command_line{argc, argv, mode};
+}
 
 std::string runtime_arg(int n) {
     if (n < 0 || n >= recorded.argc || recorded.argv == nullptr || recorded.argv[n] == nullptr) {
@@ -66,7 +70,9 @@ std::string runtime_arg(int n) {
     return recorded.argv[n];
 }
 
-void runtime_end(int status) { std::exit(status); }
+void runtime_end(int status) {
+    std::exit(status);
+}
 
 void runtime_write_failed(const char* reason) {
     std::fprintf(stderr, "zix: write error: %s\n", reason);
@@ -94,4 +100,6 @@ void buffer_wipe_release(char* buffer, size_t count) {
     std::free(buffer);
 }
 
-void buffer_observe_release(void (*observer)(const char*, size_t)) { release_observer = observer; }
+void buffer_observe_release(void (*observer)(const char*, size_t)) {
+    release_observer = observer;
+}

@@ -15,8 +15,8 @@ inline const std::string newline = "\n";
 
 inline std::string usage(const std::string& nl = newline) {
     return nl + "ZIX" + nl + "www.zix-project.org" + nl + nl + "Usage:" + nl +
-           "\tzix -c [num] [low high]" + nl + "\tzix -s [num] [\"string\"]" + nl + "\tzix -a" +
-           nl + nl;
+           "\tzix -c [num] [low high]" + nl + "\tzix -s [num] [\"string\"]" + nl + "\tzix -a" + nl +
+           nl;
 }
 
 inline std::string repeat(const std::string& s, long n) {

@@ -116,12 +116,13 @@ int open64(const char* path, int flags, ...) {
 #endif
 
 ssize_t read(int fd, void* buffer, size_t count) {
-    if (fd != fake_fd || fake_fd < 0) return real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
+    if (fd != fake_fd || fake_fd < 0)
+        return real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
     const std::string token = entropy_token(word_index++);
     const unsigned long word = std::strtoul(token.c_str(), nullptr, 16);
-    unsigned char bytes[4] = {static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
-                              static_cast<unsigned char>(word >> 16),
-                              static_cast<unsigned char>(word >> 24)};
+    unsigned char bytes[4] = {
+        static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
+        static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 24)};
     const size_t n = token == "short" ? 2 : (count < 4 ? count : 4);
     std::memcpy(buffer, bytes, n);
     return static_cast<ssize_t>(n);

@@ -15,11 +15,15 @@ namespace {
 
 using expected::newline;
 
-uint32_t entropy_12345678() { return 0x12345678u; }
-uint32_t entropy_fails() { return 0; }
+uint32_t entropy_12345678() {
+    return 0x12345678u;
+}
+uint32_t entropy_fails() {
+    return 0;
+}
 
 class ModesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         random_reset();
         random_use_sources(nullptr, entropy_fails);
@@ -165,7 +169,9 @@ TEST_F(ModesTest, LowAboveHighGivesZeroBytesForOutOfRangeDraws) {
 }
 
 std::vector<std::string> released;
-void remember_release(const char* buffer, size_t count) { released.emplace_back(buffer, count); }
+void remember_release(const char* buffer, size_t count) {
+    released.emplace_back(buffer, count);
+}
 
 TEST_F(ModesTest, BufferIsAllZeroWhenReleased) {
     released.clear();

@@ -62,7 +62,10 @@ TEST(TextToUint, ConversionTable) {
         {"\t&H10", 0},
         {"+-5", 0},
         {"- 5", 0},
-        {std::string("7\0" "9", 3), 7},
+        {std::string("7\0"
+                     "9",
+                     3),
+         7},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(text_to_uint(row.text), row.want) << '"' << row.text << '"';

@@ -12,7 +12,7 @@ namespace {
 using expected::newline;
 
 class PrintTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { print_reset(nullptr); }
 };
 

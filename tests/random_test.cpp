@@ -23,7 +23,7 @@ uint32_t scripted_word() {
 }
 
 class RandomTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         random_reset();
         script = scripted_entropy{};

@@ -19,7 +19,9 @@ void record_size(uint32_t* width, uint32_t* height) {
     *height = console.height;
 }
 
-int32_t record_cursor_column() { return console.cursor_column; }
+int32_t record_cursor_column() {
+    return console.cursor_column;
+}
 
 const console_device recording = {record_write, record_size, record_cursor_column};
 

@@ -25,7 +25,9 @@ void plain_size(uint32_t* width, uint32_t* height) {
     *height = 24;
 }
 
-int32_t plain_cursor_column() { return 1; }
+int32_t plain_cursor_column() {
+    return 1;
+}
 
 }  // namespace
 
