@@ -44,8 +44,8 @@ F real(const char* name) {
 
 // The n-th token of ZIX_FAKE_ENTROPY, or "" past the end.
 std::string entropy_token(size_t n) {
-    const char* spec = std::getenv("ZIX_FAKE_ENTROPY");
-    std::string all = spec ? spec : "";
+    const char* listed = std::getenv("ZIX_FAKE_ENTROPY");
+    std::string all = listed ? listed : "";
     size_t start = 0;
     for (size_t i = 0; i < n; ++i) {
         start = all.find(',', start);
