@@ -23,5 +23,11 @@ set(CMAKE_IGNORE_PATH /usr/lib/x86_64-linux-gnu /lib/x86_64-linux-gnu)
 # pkg-config answers for the i386 libraries too.
 set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/i386-linux-gnu/pkgconfig:/usr/share/pkgconfig")
 
-# The programs run on this machine (the kernel runs i386 programs), so the
-# tests need no emulator.
+# Where the kernel runs i386 programs, the tests run them directly. Where it
+# cannot (ZIX_QEMU, preset linux-i386-qemu), CTest and every test that starts
+# a program itself run them under qemu's user-mode emulator, which needs no
+# change to the machine's settings.
+if(ZIX_QEMU)
+    find_program(ZIX_QEMU_I386 qemu-i386 REQUIRED)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${ZIX_QEMU_I386})
+endif()

@@ -9,6 +9,8 @@ build=${1:?usage: install_test.sh BUILD_DIR}
 prefix=$(mktemp -d /tmp/zix-install-XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
 . "$(dirname "$0")/checks.sh"
+. "$(dirname "$0")/emulator.sh"
+use_build "$build"
 
 if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
     cat "$prefix.log"
@@ -26,9 +28,9 @@ check "bin/zix is executable" [ -x "$prefix/bin/zix" ]
 check "the installed program is the one built" cmp -s "$prefix/bin/zix" "$build/zix"
 
 # The installed program, from the prefix.
-check "zix -c 5 66 66 prints BBBBB" [ "$("$prefix/bin/zix" -c 5 66 66)" = BBBBB ]
-check "zix -s 3 ab prints ababab" [ "$("$prefix/bin/zix" -s 3 ab)" = ababab ]
-usage_head=$("$prefix/bin/zix" | head -n 5 | tr '\n' '|')
+check "zix -c 5 66 66 prints BBBBB" [ "$(run_built "$prefix/bin/zix" -c 5 66 66)" = BBBBB ]
+check "zix -s 3 ab prints ababab" [ "$(run_built "$prefix/bin/zix" -s 3 ab)" = ababab ]
+usage_head=$(run_built "$prefix/bin/zix" | head -n 5 | tr '\n' '|')
 check "zix without arguments prints the usage text (got '$usage_head')" \
     [ "${usage_head%%www*}" = "|ZIX|" ]
 

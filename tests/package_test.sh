@@ -18,6 +18,8 @@ work=$(mktemp -d /tmp/zix-package-XXXXXX)
 cleanup() { rm -rf "$work"; }
 trap cleanup EXIT
 . "$(dirname "$0")/checks.sh"
+. "$(dirname "$0")/emulator.sh"
+use_build "$build"
 finish() {
     echo "package_$mode: $passed passed, $failed failed"
     [ "$failed" -eq 0 ]
@@ -146,7 +148,7 @@ fi
 pass
 check "dpkg reports zix $version installed" \
     [ "$(dpkg-query -W -f='${db:Status-Status} ${Version}' zix)" = "installed $version" ]
-check "/usr/bin/zix -c 5 66 66 prints BBBBB" [ "$(/usr/bin/zix -c 5 66 66)" = BBBBB ]
+check "/usr/bin/zix -c 5 66 66 prints BBBBB" [ "$(run_built /usr/bin/zix -c 5 66 66)" = BBBBB ]
 check "zix is found on the PATH" [ "$(command -v zix)" = /usr/bin/zix ]
 if grep -rqs '^path-exclude=*/usr/share/man' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d; then
     echo "note: dpkg on this machine leaves manual pages out; the installed page is not looked for"

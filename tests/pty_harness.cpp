@@ -14,6 +14,8 @@
 #include <cstring>
 #include <deque>
 
+#include "emulator.h"
+
 extern char** environ;
 
 namespace {
@@ -154,17 +156,16 @@ pty_result run_on_pty(const std::string& program, const pty_options& options) {
     }
     tcgetattr(slave, &result.before);
 
-    std::vector<std::string> arg_store{program};
-    arg_store.insert(arg_store.end(), options.args.begin(), options.args.end());
+    program_command command = emulated_command(program, options.args, options.env);
     std::vector<char*> argv;
-    for (std::string& a : arg_store) argv.push_back(a.data());
+    for (std::string& a : command.argv) argv.push_back(a.data());
     argv.push_back(nullptr);
     std::vector<std::string> env_store;
     for (char** e = environ; *e; ++e) {
         if (!unwanted(*e)) env_store.emplace_back(*e);
     }
     if (options.term) env_store.push_back("TERM=" + *options.term);
-    env_store.insert(env_store.end(), options.env.begin(), options.env.end());
+    env_store.insert(env_store.end(), command.env.begin(), command.env.end());
     std::vector<char*> envp;
     for (std::string& e : env_store) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -197,7 +198,7 @@ pty_result run_on_pty(const std::string& program, const pty_options& options) {
             exited = true;
             result.seconds = now;
         }
-        if (!exited && now > options.timeout_seconds) {
+        if (!exited && now > options.timeout_seconds * emulator_slowness()) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             exited = true;
@@ -262,7 +263,7 @@ pty_result run_on_pty(const std::string& program, const pty_options& options) {
     if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.term_signal = WTERMSIG(status);
     tcgetattr(slave, &result.after);
-    result.err = read_file(err_fd);
+    result.err = without_emulator_notice(read_file(err_fd));
     close(err_fd);
     if (out_fd >= 0) {
         result.file_out = read_file(out_fd);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "emulator.h"
 #include "run_program.h"
 
 extern char** environ;
@@ -44,15 +45,14 @@ run_result run_program(const std::string& program, const std::vector<std::string
                        output_kind kind, const std::vector<std::string>& extra_env,
                        const run_options& options) {
     run_result result;
-    std::vector<std::string> arg_store{program};
-    arg_store.insert(arg_store.end(), args.begin(), args.end());
+    program_command command = emulated_command(program, args, extra_env);
     std::vector<char*> argv;
-    for (std::string& a : arg_store) argv.push_back(a.data());
+    for (std::string& a : command.argv) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     std::vector<std::string> env_store;
     for (char** e = environ; *e; ++e) env_store.emplace_back(*e);
-    env_store.insert(env_store.end(), extra_env.begin(), extra_env.end());
+    env_store.insert(env_store.end(), command.env.begin(), command.env.end());
     std::vector<char*> envp;
     for (std::string& e : env_store) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -104,8 +104,7 @@ run_result run_program(const std::string& program, const std::vector<std::string
     if (options.ignore_sigpipe) sigaction(SIGPIPE, &ignore, &before);
 
     pid_t pid = -1;
-    const int spawned =
-        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     if (options.ignore_sigpipe) sigaction(SIGPIPE, &before, nullptr);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
@@ -131,7 +130,7 @@ run_result run_program(const std::string& program, const std::vector<std::string
         close(pipe_fds[0]);
     }
     lseek(err_fd, 0, SEEK_SET);
-    result.err = read_all(err_fd);
+    result.err = without_emulator_notice(read_all(err_fd));
     close(err_fd);
     return result;
 }

@@ -19,12 +19,15 @@ trap 'rm -rf "$out"' EXIT
 passed=0
 failed=0
 
+. "$(dirname "$0")/emulator.sh"
+
 # run DIR NAME CLOCK WORDS ARGS...: the output into $out/NAME, the status after it.
 run() {
     local dir=$1 name=$2 clock=$3 words=$4
     shift 4
-    env LD_PRELOAD="$dir/tests/libzix_fake_sources.so" ZIX_FAKE_CLOCK="$clock" \
-        ZIX_FAKE_ENTROPY="$words" "$dir/zix" "$@" >"$out/$name" 2>&1
+    use_build "$dir"
+    ZIX_FAKE_CLOCK="$clock" ZIX_FAKE_ENTROPY="$words" \
+        run_built -p "$dir/tests/libzix_fake_sources.so" "$dir/zix" "$@" >"$out/$name" 2>&1
     echo "status $?" >>"$out/$name"
 }
 

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "emulator.h"
 #include "expected_output.h"
 
 namespace {
@@ -96,11 +97,15 @@ TEST(Tmux, TableLaidOutForThePaneAndShellIntactAfterwards) {
     const tmux_server tmux;
     ASSERT_FALSE(tmux.dir().empty());
     const std::string prompt = "zix-prompt>";
+    std::string zix_command;
+    for (const std::string& word : emulated_command(ZIX_PROGRAM, {}, {}).argv) {
+        zix_command += (zix_command.empty() ? "" : " ") + shell_quoted(word);
+    }
     tmux.run("new-session -d -x 100 -y 60 -c " + shell_quoted(tmux.dir()) + " " +
-             shell_quoted("env PS1='" + prompt + " ' Z=" + shell_quoted(ZIX_PROGRAM) + " sh"));
+             shell_quoted("env PS1='" + prompt + " ' Z=" + shell_quoted(zix_command) + " sh"));
     ASSERT_TRUE(tmux.wait_for(prompt));
 
-    const std::string command = "stty -g >before; $Z -a; stty -g >after; echo TABLE-DONE";
+    const std::string command = "stty -g >before; eval \"$Z\" -a; stty -g >after; echo TABLE-DONE";
     tmux.type(command);
     ASSERT_TRUE(tmux.wait_for("TABLE-DONE"));
     tmux.type("echo typed-after");

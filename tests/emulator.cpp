@@ -1,0 +1,56 @@
+#include "emulator.h"
+
+#include <sstream>
+
+namespace {
+
+// ZIX_EMULATOR: the build's emulator command, words separated by ';' as CMake
+// lists them; empty when the programs run natively.
+std::vector<std::string> emulator_words() {
+    std::vector<std::string> words;
+    std::istringstream in(ZIX_EMULATOR);
+    for (std::string word; std::getline(in, word, ';');) {
+        if (!word.empty()) words.push_back(word);
+    }
+    return words;
+}
+
+bool starts_with(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+program_command emulated_command(const std::string& program, const std::vector<std::string>& args,
+                                 const std::vector<std::string>& env) {
+    program_command command;
+    command.argv = emulator_words();
+    const bool emulated = !command.argv.empty();
+    for (const std::string& entry : env) {
+        if (emulated && starts_with(entry, "LD_PRELOAD=")) {
+            command.argv.insert(command.argv.end(), {"-E", entry});
+        } else {
+            command.env.push_back(entry);
+        }
+    }
+    command.argv.push_back(program);
+    command.argv.insert(command.argv.end(), args.begin(), args.end());
+    return command;
+}
+
+bool under_emulator() {
+    return !emulator_words().empty();
+}
+
+std::string without_emulator_notice(const std::string& err) {
+    if (!under_emulator()) return err;
+    const std::string notice = "qemu: uncaught target signal ";
+    const size_t at = err.find(notice);
+    if (at == std::string::npos || (at != 0 && err[at - 1] != '\n')) return err;
+    const size_t end = err.find('\n', at);
+    return err.substr(0, at) + (end == std::string::npos ? "" : err.substr(end + 1));
+}
+
+double emulator_slowness() {
+    return under_emulator() ? 10.0 : 1.0;
+}

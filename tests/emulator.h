@@ -1,0 +1,34 @@
+#pragma once
+// The programs of a build may need an emulator to run: the i386 program under
+// qemu-i386 on a kernel that cannot execute i386 programs. Every test that
+// starts a program of the build itself builds its command here, so that the
+// whole suite runs the same way natively and emulated.
+
+#include <string>
+#include <vector>
+
+struct program_command {
+    std::vector<std::string> argv;  // the emulator's words first, when there is one
+    std::vector<std::string> env;   // what the environment gets besides the inherited entries
+};
+
+// The command that runs program with args, and env ("NAME=value") for it.
+// A preloaded library (LD_PRELOAD) is for the program alone: under the
+// emulator it is handed to the emulated program (qemu's -E), never to the
+// emulator, which is a program of another architecture.
+program_command emulated_command(const std::string& program, const std::vector<std::string>& args,
+                                 const std::vector<std::string>& env);
+
+// True when this build's programs run under an emulator.
+bool under_emulator();
+
+// The emulator reports a program that died by a signal with one line of its
+// own on standard error ("qemu: uncaught target signal N (...) - ..."). That
+// line is dropped, under the emulator only, so standard error can be compared
+// with what the program itself wrote.
+std::string without_emulator_notice(const std::string& err);
+
+// How many times longer a timed step may take under the emulator: bounds on
+// waits that the program itself keeps stay as they are, bounds on how long a
+// whole run takes are stretched by this factor.
+double emulator_slowness();
