@@ -34,7 +34,7 @@ endif()
 
 if(WIN32)
     set(CPACK_GENERATOR ZIP)
-    set(CPACK_PACKAGE_FILE_NAME zix-${PROJECT_VERSION}-windows-i386)
+    set(CPACK_PACKAGE_FILE_NAME zix-${PROJECT_VERSION}-windows-${ZIX_WINDOWS_ARCH})
 else()
     set(CPACK_GENERATOR DEB)
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -65,7 +65,7 @@ if(ZIX_BUILD_TESTS)
     if(WIN32)
         add_test(NAME package_zip
                  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_zip_test.sh
-                         ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
+                         ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${ZIX_WINDOWS_ARCH})
         set_tests_properties(package_zip PROPERTIES LABELS package SKIP_RETURN_CODE 77)
     else()
         add_test(NAME install

@@ -3,7 +3,9 @@
 #   inspect: the control fields, the files and their modes, the program's
 #            architecture and libraries against the fields, the manual page,
 #            and lintian.
-#   install: dpkg -i, run the installed zix, find its manual page, dpkg -r.
+#   install: install the package, run the installed zix, find its manual
+#            page, remove the package (through apt, which waits for the
+#            package manager's lock).
 #            Needs root; skipped (status 77) otherwise, and when a zix
 #            package is installed already (it is not replaced).
 # Usage: tests/package_test.sh inspect|install BUILD_DIR VERSION ARCHITECTURE
@@ -137,12 +139,18 @@ got: $listing" [ "$listing" = "$expected" ]
 fi
 
 # install
+# Another apt or dpkg (an unattended upgrade on a fresh machine, say) may hold
+# the package manager's lock for a while: apt waits for it, up to ten minutes,
+# where dpkg alone would fail at once.
+package_manager() {
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q "$@"
+}
 removed=0
-remove() { [ "$removed" -eq 1 ] || dpkg -r zix >/dev/null 2>&1; removed=1; }
+remove() { [ "$removed" -eq 1 ] || package_manager remove zix >/dev/null 2>&1; removed=1; }
 trap 'remove; cleanup' EXIT
-if ! dpkg -i "$deb" >"$work/dpkg.log" 2>&1; then
+if ! package_manager install "$deb" >"$work/dpkg.log" 2>&1; then
     cat "$work/dpkg.log"
-    fail "dpkg -i $deb"
+    fail "installing $deb"
     finish
 fi
 pass
@@ -156,7 +164,7 @@ else
     check "man finds the page by name" \
         [ "$(man -w zix 2>/dev/null)" = /usr/share/man/man1/zix.1.gz ]
 fi
-check "dpkg -r zix" dpkg -r zix >"$work/dpkg.log" 2>&1
+check "removing zix" package_manager remove zix >"$work/dpkg.log" 2>&1
 removed=1
 check "dpkg reports zix removed" \
     [ "$(dpkg-query -W -f='${db:Status-Status}' zix 2>/dev/null)" != installed ]

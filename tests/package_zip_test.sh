@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
 # Builds the Windows zip of a Windows build with CPack and checks it: exactly
-# zix.exe, README.md and LICENSE.txt in one folder; zix.exe an i386 console
-# program; the texts as in the sources; and, where wine is at hand, the
-# packed zix.exe runs.
-# Usage: tests/package_zip_test.sh BUILD_DIR VERSION
+# zix.exe, README.md and LICENSE.txt in one folder; zix.exe a console program
+# for the build's architecture; the texts as in the sources; and, where the
+# build runs its programs (under wine), the packed zix.exe runs.
+# Usage: tests/package_zip_test.sh BUILD_DIR VERSION i386|x86_64
 set -uo pipefail
-build=${1:?usage: package_zip_test.sh BUILD_DIR VERSION}
-version=${2:?usage: package_zip_test.sh BUILD_DIR VERSION}
+build=${1:?usage: package_zip_test.sh BUILD_DIR VERSION ARCH}
+version=${2:?usage: package_zip_test.sh BUILD_DIR VERSION ARCH}
+arch=${3:?usage: package_zip_test.sh BUILD_DIR VERSION ARCH}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
 work=$(mktemp -d /tmp/zix-zip-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
+. "$(dirname "$0")/emulator.sh"
+use_build "$build"
 
 if ! (cd "$build" && cpack -G ZIP -B "$work/out") >"$work/cpack.log" 2>&1; then
     cat "$work/cpack.log"
     echo "package zip: cpack failed"
     exit 1
 fi
-name=zix-$version-windows-i386
+name=zix-$version-windows-$arch
 zip="$work/out/$name.zip"
 if [ ! -f "$zip" ]; then
     ls "$work/out"
@@ -45,15 +48,19 @@ u32() { od -An -tu4 -j"$1" -N4 "$exe" | tr -d ' '; }
 pe=$(u32 60)  # e_lfanew: where the PE header starts
 check "zix.exe starts with MZ" [ "$(head -c 2 "$exe")" = MZ ]
 check "zix.exe has a PE header" [ "$(od -An -c -j"$pe" -N4 "$exe" | tr -d ' ')" = 'PE\0\0' ]
-check "zix.exe is for i386 (machine 0x14c)" [ "$(u16 $((pe + 4)))" = 332 ]
+case $arch in
+    i386) machine=332 ;;     # 0x14c
+    x86_64) machine=34404 ;; # 0x8664
+esac
+check "zix.exe is for $arch (machine $machine)" [ "$(u16 $((pe + 4)))" = "$machine" ]
 check "zix.exe is a console program (subsystem 3)" [ "$(u16 $((pe + 92)))" = 3 ]
 
-if command -v wine >/dev/null; then
-    out=$(WINEDEBUG=-all wine "$exe" -c 5 66 66 2>/dev/null)
+if [ ${#emulator[@]} -gt 0 ]; then
+    out=$(run_built "$exe" -c 5 66 66 2>/dev/null)
     check "the packed zix.exe -c 5 66 66 prints BBBBB (got: $(printf %q "$out"))" \
         [ "$out" = $'BBBBB\r' ]
 else
-    echo "note: wine is not installed; the packed zix.exe is not run"
+    echo "note: this build's tests do not run its programs here; the packed zix.exe is not run"
 fi
 
 echo "package_zip: $passed passed, $failed failed"

@@ -30,7 +30,9 @@ const T* query(std::vector<char>& block, const std::string& sub_block, UINT* len
     return static_cast<const T*>(value);
 }
 
-TEST(VersionResource, IsAnI386ConsoleProgram) {
+// PE32 for i386, PE32+ for x86-64; the NT headers' size differs only after
+// the fields read here, so the 32-bit layout reads both.
+TEST(VersionResource, IsAConsoleProgramForItsArchitecture) {
     std::ifstream file(windows_path(ZIX_PROGRAM), std::ios::binary);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
                                   std::istreambuf_iterator<char>());
@@ -40,8 +42,13 @@ TEST(VersionResource, IsAnI386ConsoleProgram) {
     ASSERT_LT(static_cast<size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS32), bytes.size());
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes.data() + dos->e_lfanew);
     EXPECT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
-    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-    EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    if (ZIX_WINDOWS_X86_64) {
+        EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+        EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+    } else {
+        EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+        EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    }
     EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
 }
 

@@ -2,11 +2,11 @@
 # zix.exe on a real console screen buffer: wine's console, attached to a tmux
 # pane of 100 columns by 30 rows, draws the buffer's cells in the pane. Each
 # case clears the pane, runs zix once, and reads the pane and its cursor back.
-#   wine_console_test.sh WINE_RUN PREFIX ZIX_EXE
+#   wine_console_test.sh WINE_RUN ARCH PREFIX ZIX_EXE
+# (the build's emulator, cmake/wine-run with its two arguments, then the program)
 set -euo pipefail
-wine_run=$1
-prefix=$2
-zix=$3
+wine_run=("${@:1:$#-1}")
+zix=${!#}
 
 socket=""
 runs=0
@@ -29,7 +29,7 @@ run_on_console() {
         # Wine draws buffer row r on the terminal's row r: start from a clean
         # screen with the cursor at the top left.
         echo "printf '\\033[H\\033[2J'"
-        printf '%q ' "$wine_run" "$prefix" "$zix" "$@"
+        printf '%q ' "${wine_run[@]}" "$zix" "$@"
         echo
         printf 'tmux -L %q wait-for -S zix-done\n' "$socket"
         echo "exec sleep 600"

@@ -6,12 +6,31 @@
 #include "console_win32.h"
 #include "console_writer.h"
 
-// Precision control and rounding control cleared: 64-bit (extended)
-// precision, rounding to nearest, the mode the random source's and character
-// mode's arithmetic is defined in. The console writer starts afresh and gets
-// its handles at the first print.
-void platform_init() {
+namespace {
+
+// 64-bit (extended) precision and rounding to nearest: the mode the random
+// source's and character mode's arithmetic is defined in. On i386 that
+// arithmetic runs on the x87 unit, whose precision and rounding _controlfp
+// sets. On x86-64 doubles run on SSE, which has no precision control and
+// whose rounding _controlfp sets; the x87 unit (long double) gets the same
+// mode through its own control word, which _controlfp does not set there.
+void set_floating_point_mode() {
+#if defined(__i386__)
     _controlfp(0, _MCW_PC | _MCW_RC);
+#else
+    _controlfp(_RC_NEAR, _MCW_RC);
+    unsigned short word = 0;
+    __asm__ __volatile__("fnstcw %0" : "=m"(word));
+    word = static_cast<unsigned short>((word & 0xF0FFu) | 0x0300u);
+    __asm__ __volatile__("fldcw %0" : : "m"(word));
+#endif
+}
+
+}  // namespace
+
+// The console writer starts afresh and gets its handles at the first print.
+void platform_init() {
+    set_floating_point_mode();
     con_reset(&win32_console);
 }
 
