@@ -55,10 +55,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__i386__) || defined(__x86_64__)
-#include <fpu_control.h>
-#endif
-
 #include "terminal_reply.h"
 
 namespace {
@@ -149,17 +145,6 @@ std::atomic<int> known_rows{-1};
 // Set once the terminal's settings are back, so a signal during a normal
 // shutdown does not restore them twice.
 std::atomic<bool> restored{false};
-
-// 64-bit precision, rounding to nearest: the x87 mode the arithmetic of the
-// random source and character mode is defined in.
-void set_x87_control_word() {
-#if defined(__i386__) || defined(__x86_64__)
-    fpu_control_t word;
-    _FPU_GETCW(word);
-    word = static_cast<fpu_control_t>((word & 0xF0FFu) | 0x0300u);
-    _FPU_SETCW(word);
-#endif
-}
 
 bool is_capability(term_sequence which) {
     return static_cast<int>(which) < kCapabilityCount;
@@ -560,7 +545,6 @@ int term_cursor_col() {
 }
 
 void term_init() {
-    set_x87_control_word();
     pthread_mutex_init(&term_lock, nullptr);
     lock_alive = true;
     term_state = term_state_record{};

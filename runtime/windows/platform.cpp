@@ -1,18 +1,21 @@
 // The Windows platform layer's start-up and choice of console device.
-#include "../platform.h"
+#include "runtime/platform.h"
 
 #include <float.h>
 
-#include "console_win32.h"
-#include "console_writer.h"
+#include <clocale>
+
+#include "runtime/windows/console_win32.h"
+#include "runtime/windows/console_writer.h"
 
 // Precision control and rounding control cleared: 64-bit (extended)
 // precision, rounding to nearest, the mode the random source's and character
 // mode's arithmetic is defined in. The console writer starts afresh and gets
-// its handles at the first print.
+// its handles at the first print. Then the character-type locale.
 void platform_init() {
     _controlfp(0, _MCW_PC | _MCW_RC);
     con_reset(&win32_console);
+    std::setlocale(LC_CTYPE, "");
 }
 
 // Nothing on the console was changed at start-up that would need putting back.
