@@ -33,18 +33,20 @@
 namespace {
 
 // Terminal entries the system database lacks: names that test how the Linux
-// console is recognised, one without automatic margins, and one whose
-// sequences are easy to tell apart.
+// console is recognised, one without automatic margins, one without cursor
+// addressing, and one whose sequences are easy to tell apart.
 constexpr const char* kTerminfoSource =
     "zix-test|terminal with distinct sequences,\n"
     "\tam, cols#80, lines#24,\n"
-    "\tclear=\\E[CL, cnorm=\\E[VE, csr=\\E[%i%p1%d;%p2%dr, home=\\E[HO,\n"
+    "\tclear=\\E[CL, cnorm=\\E[VE, csr=\\E[%i%p1%d;%p2%dr, cup=\\E[%i%p1%d;%p2%dH,\n"
+    "\thome=\\E[HO,\n"
     "\trmkx=\\E[KE, sgr0=\\E[ME, smkx=\\E[KS,\n"
     "console|the name of the Linux console, use=zix-test,\n"
     "linux-zix|a name that begins with linux, use=zix-test,\n"
     "Linux|linux with a capital letter, use=zix-test,\n"
     "consolex|a name that only begins with console, use=zix-test,\n"
-    "zix-noam|without automatic margins, am@, use=zix-test,\n";
+    "zix-noam|without automatic margins, am@, use=zix-test,\n"
+    "zix-nocm|without cursor addressing, cup@, use=zix-test,\n";
 
 std::string terminfo_dir;
 
@@ -111,10 +113,37 @@ std::string closing(const terminal_kind& t, bool clears = false) {
 
 const terminal_kind kTestTerminal{"zix-test", false};
 
-// The terminal turns each line feed into CR LF (its output processing).
-std::string on_terminal(const std::string& text) {
+// U+F000 plus the code in UTF-8, for the control codes that show as glyphs.
+std::string glyph_character(unsigned char code) {
+    switch (code) {
+        case 0x08:
+            return "\xef\x80\x88";
+        case 0x0C:
+            return "\xef\x80\x8c";
+        case 0x0E:
+            return "\xef\x80\x8e";
+        case 0x0F:
+            return "\xef\x80\x8f";
+        case 0x1B:
+            return "\xef\x80\x9b";
+        case 0x7F:
+            return "\xef\x81\xbf";
+        default:
+            return "";
+    }
+}
+
+// What reaches the terminal for text: the glyph form of those control codes
+// (between the character set switches outside a UTF-8 locale), and each line
+// feed as CR LF (the terminal's output processing).
+std::string on_terminal(const std::string& text, bool utf8 = false) {
     std::string out;
     for (const char c : text) {
+        const std::string glyph = glyph_character(static_cast<unsigned char>(c));
+        if (!glyph.empty()) {
+            out += utf8 ? glyph : "\x1b%G" + glyph + "\x1b%@";
+            continue;
+        }
         if (c == '\n') out += '\r';
         out += c;
     }
@@ -211,20 +240,24 @@ TEST(TerminalSession, TerminalLeftAloneWhenNotTakenOver) {
 TEST(TerminalSession, ControlCodesShowAsGlyphsAndNulAsSpace) {
     std::string every_byte;
     for (int b = 1; b <= 255; ++b) every_byte += static_cast<char>(b);
-    std::string shown;
-    for (int b = 1; b <= 255; ++b) {
-        if (b == 0x08 || b == 0x0C || b == 0x0E || b == 0x0F || b == 0x1B) {
-            shown += "\x1b%G\xef\x80";
-            shown += static_cast<char>(b | 0x80);
-            shown += "\x1b%@";
-        } else {
-            shown += static_cast<char>(b);
+    // In a UTF-8 locale the glyph is the UTF-8 character alone: the terminal
+    // stays in UTF-8 for whatever comes after zix.
+    const struct {
+        std::string locale;
+        bool utf8;
+    } rows[] = {{"C", false}, {"C.UTF-8", true}, {"", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE("LC_ALL=" + row.locale);
+        pty_options o = with_args({"-s", "1", every_byte});
+        o.locale = row.locale;
+        const pty_result r = zix(o);
+        expect_clean_exit(r);
+        EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal) + on_terminal(every_byte, row.utf8) +
+                                          closing(kTestTerminal)));
+        if (row.utf8) {
+            EXPECT_EQ(r.out.find("\x1b%"), std::string::npos);
         }
     }
-    const pty_result r = zix(with_args({"-s", "1", every_byte}));
-    expect_clean_exit(r);
-    EXPECT_TRUE(
-        same_bytes(r.out, opening(kTestTerminal) + on_terminal(shown) + closing(kTestTerminal)));
 
     // Codes 256 wrap to the byte 0.
     const pty_result nul = zix(with_args({"-c", "4", "256", "256"}));

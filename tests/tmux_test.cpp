@@ -15,14 +15,9 @@
 
 #include "emulator.h"
 #include "expected_output.h"
+#include "pty_harness.h"
 
 namespace {
-
-std::string shell_quoted(const std::string& s) {
-    std::string out = "'";
-    for (const char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 class tmux_server {
   public:
