@@ -272,6 +272,8 @@ struct pty_terminal {
             const size_t piece = options.answer_piece ? options.answer_piece : answer.size();
             double at = now();
             if (n < options.answer_delays_ms.size()) at += options.answer_delays_ms[n] / 1000.0;
+            // Answers come in the order asked, as over one slow line.
+            if (!to_send.empty() && at < to_send.back().at) at = to_send.back().at;
             for (size_t i = 0; i < answer.size(); i += piece) {
                 to_send.push_back({at, answer.substr(i, piece)});
                 at += options.piece_gap_ms / 1000.0;

@@ -35,7 +35,8 @@ struct pty_options {
     std::string before_answer;          // typed just ahead of every answer
     size_t answer_piece = 0;            // > 0: answers go out in pieces this long...
     int piece_gap_ms = 0;               // ...this far apart
-    std::vector<int> answer_delays_ms;  // the n-th answer (cursor or size) goes out this late
+    std::vector<int> answer_delays_ms;  // the n-th answer (cursor or size) goes out this
+                                        // late, and none after it sooner
 
     // How the program is connected.
     bool stdin_from_null = false;
