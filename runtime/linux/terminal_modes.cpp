@@ -64,16 +64,16 @@ bool utf8_codeset() {
     return std::strcmp(plain, "utf8") == 0;
 }
 
-// Standard input and standard output are one device, and that device is the
-// controlling terminal, the one "/dev/tty" stands for ("/dev/tty" itself has
-// a device number of its own, so the terminal says whose it is).
-bool one_controlling_terminal() {
+// Standard input and standard output are one device. The foreground test
+// after it makes that device the controlling terminal, the one "/dev/tty"
+// stands for, since a terminal names its foreground process group only to the
+// processes it controls. ("/dev/tty" has a device number of its own, so it
+// cannot be compared.)
+bool one_terminal() {
     struct stat in {};
     struct stat out {};
     if (fstat(0, &in) != 0 || fstat(1, &out) != 0) return false;
-    if (!S_ISCHR(in.st_mode) || !S_ISCHR(out.st_mode) || in.st_rdev != out.st_rdev) return false;
-    const pid_t session = getsid(0);
-    return session != -1 && tcgetsid(0) == session;
+    return S_ISCHR(in.st_mode) && S_ISCHR(out.st_mode) && in.st_rdev == out.st_rdev;
 }
 
 bool same_modes(const termios& a, const termios& b) {
@@ -123,7 +123,7 @@ bool term_setup_modes() {
     // The sequences go to standard output and the answers are read from the
     // terminal: with standard input or output on another terminal the
     // answers would be awaited on one and left queued on the other.
-    if (!one_controlling_terminal()) return abandon_setup();
+    if (!one_terminal()) return abandon_setup();
     // A background job must not touch the terminal.
     if (tcgetpgrp(1) != getpgid(0)) return abandon_setup();
 
