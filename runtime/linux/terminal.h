@@ -1,10 +1,11 @@
 #pragma once
-// The Linux terminal layer: takes over an interactive terminal at start-up,
-// gives it back and takes it again around a stop (Ctrl-Z, fg), and puts it
-// back at shutdown and on fatal signals. term_kind: 0 inactive, 1 Linux
-// console, 2 any other terminal. The terminal writer works on top of it
-// (terminal_writer.cpp); terminal_sequences.cpp lists the whole conversation
-// with the terminal.
+// The Linux terminal layer's interface, for the platform start-up and the terminal writer.
+//
+// The layer takes over an interactive terminal at start-up, gives it back and
+// takes it again around a stop (Ctrl-Z, fg), and puts it back at shutdown and
+// on fatal signals. term_kind: 0 inactive, 1 Linux console, 2 any other
+// terminal. The terminal writer works on top of it (terminal_writer.cpp);
+// terminal_sequences.cpp lists the whole conversation with the terminal.
 
 // Everything the layer sends: termcap capabilities and fixed sequences.
 enum class term_sequence {

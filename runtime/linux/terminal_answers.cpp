@@ -1,6 +1,8 @@
-// The answer channel's I/O: sends a query, reads the terminal until its answer
-// is in or the wait is over, and waits for the answers still owed before the
-// terminal is given back. What the bytes mean is terminal_reply.cpp's affair.
+// The answer channel's I/O: queries sent, the terminal read until their answers are in.
+//
+// What the bytes mean is terminal_reply.cpp's affair; here they are read, within
+// the wait for an answer, and, before the terminal is given back, for the
+// answers still owed.
 #include <poll.h>
 #include <time.h>
 #include <unistd.h>

@@ -1,5 +1,4 @@
-// The answer channel's core: the answer scanner, the count of answers owed
-// and the type-ahead ring.
+// The answer channel's core: the answer scanner, the answers owed and the type-ahead ring.
 #include "runtime/linux/terminal_reply.h"
 
 #include <climits>

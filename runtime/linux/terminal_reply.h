@@ -1,9 +1,11 @@
 #pragma once
-// The answer channel without its I/O: picks the terminal's answers out of the
-// bytes that arrive on the terminal, counts the answers still owed, and sets
-// every other byte aside as a key press. terminal_answers.cpp reads the
-// terminal and feeds the bytes in; nothing here blocks, allocates or locks, so
-// a signal handler may run it on a copy.
+// The answer channel without its I/O: answers picked out, answers owed, keys set aside.
+//
+// It picks the terminal's answers out of the bytes that arrive on the
+// terminal, counts the answers still owed, and sets every other byte aside as
+// a key press. terminal_answers.cpp reads the terminal and feeds the bytes in;
+// nothing here blocks, allocates or locks, so a signal handler may run it on a
+// copy.
 //
 // The answers, read the way scanf reads "%d;%dR" and "8;%d;%dt":
 //     ESC [ row ; column R          the cursor position

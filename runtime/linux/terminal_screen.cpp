@@ -1,5 +1,4 @@
-// The terminal's size and cursor as zix knows them, the screen copy sized to
-// match, and term_lock that guards them.
+// The terminal's size and cursor as zix knows them, and the screen copy sized to match.
 #include <sys/ioctl.h>
 
 #include <cstdlib>

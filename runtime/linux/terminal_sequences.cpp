@@ -1,8 +1,9 @@
-// What zix sends to the terminal: the capabilities, the fixed sequences and
-// the byte strings formed from them at set-up.
+// What zix sends to the terminal, and the whole conversation with it.
 //
-// The whole conversation with the terminal ("\e" is ESC, byte 1B; two-letter
-// names are termcap capabilities, sent only when the terminal has them):
+// Here are the capabilities, the fixed sequences and the byte strings formed
+// from them at set-up. The whole conversation with the terminal ("\e" is ESC,
+// byte 1B; two-letter names are termcap capabilities, sent only when the
+// terminal has them):
 //
 //   At start-up, in this order:
 //     \e(U         Linux console only: null mapping, every byte shows its own

@@ -1,6 +1,7 @@
-// The service thread: lives exactly while the layer is active and takes
-// term_lock on every tick, where periodic console work would run; zix has
-// none, so a tick only shows that the lock is shared.
+// The service thread, alive exactly while the layer is active.
+//
+// It takes term_lock on every tick, where periodic console work would run; zix
+// has none, so a tick only shows that the lock is shared.
 #include <unistd.h>
 
 #include "runtime/linux/terminal_state.h"

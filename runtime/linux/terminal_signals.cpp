@@ -1,6 +1,8 @@
-// The layer's signal handlers: fatal signals put the terminal back and end the
-// process by the same signal, Ctrl-Z gives the terminal back and stops, a
-// continue takes it again, a window change is noted for the next write.
+// The layer's signal handlers: fatal signals, Ctrl-Z, continue and window change.
+//
+// Fatal signals put the terminal back and end the process by the same signal,
+// Ctrl-Z gives the terminal back and stops, a continue takes it again, a window
+// change is noted for the next write.
 //
 // Every handler runs on the main thread (the service thread blocks these
 // signals), with all the others blocked, and does only what is safe in a

@@ -1,6 +1,7 @@
 #pragma once
-// The terminal layer's one record, term_state, and what its files
-// (terminal_*.cpp) call in each other. Nothing outside the layer includes it.
+// The terminal layer's one record, term_state, shared by its files and by nothing else.
+//
+// Also what those files (terminal_*.cpp) call in each other.
 
 #include <pthread.h>
 #include <signal.h>
@@ -92,6 +93,9 @@ void term_service_stop();
 // terminal_modes.cpp
 // zix's settings, made from the ones found.
 termios term_zix_modes(const termios& found);
+// "/dev/tty"'s file status flags become the ones to put back, and reads from
+// it stop blocking.
+void term_take_tty_flags();
 // The one restore routine, for exit, stop and fatal signals alike: answers
 // owed, the restore sequences, the settings and flags as found. Idempotent and
 // async-signal-safe; never touches the terminal from the background.

@@ -1,6 +1,8 @@
-// The terminal writer. See terminal_sequences.cpp for the whole conversation
-// with the terminal; the writer adds one thing to it, the glyph form of six
-// control codes: U+F000 + code in UTF-8, that is
+// The terminal writer: console bytes translated for the terminal, width and cursor from it.
+//
+// See terminal_sequences.cpp for the whole conversation with the terminal; the
+// writer adds one thing to it, the glyph form of six control codes: U+F000 +
+// code in UTF-8, that is
 //   EF 80+(code >> 6) 80+(code & 3F)               in a UTF-8 locale
 //   \e%G  EF 80+(code >> 6) 80+(code & 3F)  \e%@   elsewhere
 // (select UTF-8, the character, back to the default character set). On the

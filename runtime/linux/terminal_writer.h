@@ -1,6 +1,7 @@
 #pragma once
-// The console device on a terminal that the terminal layer took over: the
-// console bytes go out translated, and width and cursor come from the
+// The console device on a terminal that the terminal layer took over.
+//
+// The console bytes go out translated, and width and cursor come from the
 // terminal itself.
 
 #include <cstddef>
