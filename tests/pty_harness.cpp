@@ -70,7 +70,12 @@ std::vector<std::string> environment_for(const pty_options& o,
     }
     if (o.term) env.push_back("TERM=" + *o.term);
     if (!o.locale.empty()) env.push_back("LC_ALL=" + o.locale);
-    env.insert(env.end(), extra.begin(), extra.end());
+    // An extra entry replaces an inherited one of the same name.
+    for (const std::string& entry : extra) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+        env.push_back(entry);
+    }
     return env;
 }
 
@@ -221,7 +226,7 @@ std::vector<pid_t> session_members(pid_t session) {
 // The terminal side shared by run_on_pty and pty_shell: records what arrives
 // and answers each query once it is complete in the recorded bytes.
 struct pty_terminal {
-    const pty_options& options;
+    const pty_options options;  // a copy: a shell outlives the options it was started with
     pty_pair pair;
     clock_type::time_point start = clock_type::now();
     std::string out;

@@ -19,7 +19,7 @@ struct pty_options {
     std::vector<std::string> args;
     std::optional<std::string> term = "xterm";  // nullopt: TERM unset
     std::string locale = "C";                   // LC_ALL; the inherited locale is dropped
-    std::vector<std::string> env;               // "NAME=value", added last
+    std::vector<std::string> env;  // "NAME=value", added last, in place of an inherited one
 
     unsigned short rows = 24;  // the window size the kernel reports
     unsigned short cols = 80;

@@ -486,6 +486,13 @@ pty_options with_mishap(std::vector<std::string> args, std::vector<std::string> 
     return o;
 }
 
+// NAME=value for an environment variable of options, with option added to
+// those the tests run with.
+std::string with_option(const char* name, const std::string& option) {
+    const char* set = std::getenv(name);
+    return std::string(name) + "=" + (set && *set ? std::string(set) + ":" : "") + option;
+}
+
 // What set-up sends on the test terminal.
 std::string start_up() {
     return capability("zix-test", "ks") + kCursorQuery;
@@ -505,8 +512,9 @@ TEST(TerminalSession, SignalsAtAnyMomentPutTheTerminalBack) {
         {"SIGTERM during set-up", {"ZIX_FAKE_SETUP_SIGNAL=15"}, SIGTERM, start_up()},
         // A sanitizer's own handler would report the overflow first.
         {"a stack overflow",
-         {"ZIX_FAKE_FLUSH_TEXT=CCC", "ZIX_FAKE_FLUSH_DOES=overflow", "ASAN_OPTIONS=handle_segv=0",
-          "TSAN_OPTIONS=handle_segv=0"},
+         {"ZIX_FAKE_FLUSH_TEXT=CCC", "ZIX_FAKE_FLUSH_DOES=overflow",
+          with_option("ASAN_OPTIONS", "handle_segv=0"),
+          with_option("TSAN_OPTIONS", "handle_segv=0")},
          SIGSEGV,
          opening(kTestTerminal)},
     };

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -86,30 +87,35 @@ struct attempt {
     int values[2];
 };
 
-attempt cursor_answer(const std::string& s, size_t at) {
+// The parts of an answer, each from where the last one ended.
+using part = parse (*)(const std::string&, size_t&, int*);
+
+parse first_value(const std::string& s, size_t& at, int* values) {
+    return number(s, at, values[0]);
+}
+parse second_value(const std::string& s, size_t& at, int* values) {
+    return number(s, at, values[1]);
+}
+template <char c>
+parse byte(const std::string& s, size_t& at, int*) {
+    return literal(s, at, c);
+}
+
+attempt follow(const std::string& s, size_t at, std::initializer_list<part> parts) {
     attempt a{parse::ok, at, {0, 0}};
-    for (auto next : {+[](const std::string&t, size_t&i, int*v) { return number(t, i, v[0]); },
-                      +[](const std::string&t, size_t&i, int*) { return literal(t, i, ';'); },
-                      +[](const std::string&t, size_t&i, int*v) { return number(t, i, v[1]); },
-                      +[](const std::string&t, size_t&i, int*) { return literal(t, i, 'R'); }}) {
+    for (const part next : parts) {
         a.status = next(s, a.at, a.values);
-        if (a.status != parse::ok) return a;
+        if (a.status != parse::ok) break;
     }
     return a;
 }
 
+attempt cursor_answer(const std::string& s, size_t at) {
+    return follow(s, at, {first_value, byte<';'>, second_value, byte<'R'>});
+}
+
 attempt size_answer(const std::string& s, size_t at) {
-    attempt a{parse::ok, at, {0, 0}};
-    for (auto next : {+[](const std::string&t, size_t&i, int*) { return literal(t, i, '8'); },
-                      +[](const std::string&t, size_t&i, int*) { return literal(t, i, ';'); },
-                      +[](const std::string&t, size_t&i, int*v) { return number(t, i, v[0]); },
-                      +[](const std::string&t, size_t&i, int*) { return literal(t, i, ';'); },
-                      +[](const std::string&t, size_t&i, int*v) { return number(t, i, v[1]); },
-                      +[](const std::string&t, size_t&i, int*) { return literal(t, i, 't'); }}) {
-        a.status = next(s, a.at, a.values);
-        if (a.status != parse::ok) return a;
-    }
-    return a;
+    return follow(s, at, {byte<'8'>, byte<';'>, first_value, byte<';'>, second_value, byte<'t'>});
 }
 
 void keep(model& m, char c) {
