@@ -20,6 +20,7 @@ const console_device& platform_console_device();
 std::string_view platform_newline();
 
 // Start-up and shutdown work of the platform, run by runtime_init and
-// runtime_exit after the shared state has been cleared.
+// runtime_exit after the shared state has been cleared. Start-up sets the
+// floating-point mode and the character-type locale before anything else.
 void platform_init();
 void platform_exit();

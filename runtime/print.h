@@ -23,6 +23,13 @@ void print_text(int32_t file_number, std::string_view text, PrintMode mode);
 // The finish of mode alone.
 void print_end(int32_t file_number, PrintMode mode);
 
+// The console's cursor has moved behind the print path's back (zix was
+// stopped and continued, and the shell wrote meanwhile): the next print asks
+// the device for the cursor column again, as the first print did, so that
+// print zones count from where the cursor stands. The width stays. Safe to
+// call from a signal handler.
+void print_console_moved();
+
 // Test seams: close the console entry so the next print sets it up afresh with
 // device (nullptr: the platform's), and read the entry's column and width.
 void print_reset(const console_device* device);

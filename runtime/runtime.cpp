@@ -1,6 +1,5 @@
 #include "runtime.h"
 
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,7 +46,6 @@ void runtime_init() {
     if (++use_count != 1) return;
     clear_shared_state();
     platform_init();
-    std::setlocale(LC_CTYPE, "");
 }
 
 void runtime_exit() {

@@ -157,6 +157,33 @@ TEST_F(PrintTest, ColumnStartsAtTheConsolesCursor) {
     EXPECT_EQ(odd.bytes, "ab" + std::string(12, ' '));
 }
 
+TEST_F(PrintTest, AfterTheCursorMovedZonesCountFromItsNewColumn) {
+    // A text printed, the cursor moved behind the print path's back (a stop
+    // and a continue), then the text's zone padding: it counts from the
+    // column the console reports now, and the width stays.
+    const struct {
+        int32_t moved_to;
+        std::string padding;
+    } rows[] = {{1, std::string(14, ' ')}, {31, std::string(12, ' ')}, {0, std::string(14, ' ')}};
+    for (const auto& row : rows) {
+        recording_console& con = use_recording_console(80, 1);
+        print_text(0, "abcde", PrintMode::nothing);
+        con.cursor_column = row.moved_to;
+        con.width = 120;
+        print_console_moved();
+        print_end(0, PrintMode::next_zone);
+        EXPECT_EQ(con.writes.back(), row.padding) << row.moved_to;
+        EXPECT_EQ(print_console_width(), 80u);
+        EXPECT_EQ(con.size_calls, 1);
+    }
+    // Nothing moved: the column follows the bytes alone.
+    recording_console& con = use_recording_console(80, 1);
+    print_text(0, "abcde", PrintMode::next_zone);
+    con.cursor_column = 31;
+    print_text(0, "abcde", PrintMode::next_zone);
+    EXPECT_EQ(con.bytes, "abcde" + std::string(9, ' ') + "abcde" + std::string(9, ' '));
+}
+
 TEST_F(PrintTest, TabsAndHighBytesCountOneColumnEach) {
     use_recording_console();
     print_text(0, "\t\a\b\xff\x80", PrintMode::nothing);

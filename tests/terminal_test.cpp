@@ -33,18 +33,20 @@
 namespace {
 
 // Terminal entries the system database lacks: names that test how the Linux
-// console is recognised, one without automatic margins, and one whose
-// sequences are easy to tell apart.
+// console is recognised, one without automatic margins, one without cursor
+// addressing, and one whose sequences are easy to tell apart.
 constexpr const char* kTerminfoSource =
     "zix-test|terminal with distinct sequences,\n"
     "\tam, cols#80, lines#24,\n"
-    "\tclear=\\E[CL, cnorm=\\E[VE, csr=\\E[%i%p1%d;%p2%dr, home=\\E[HO,\n"
+    "\tclear=\\E[CL, cnorm=\\E[VE, csr=\\E[%i%p1%d;%p2%dr, cup=\\E[%i%p1%d;%p2%dH,\n"
+    "\thome=\\E[HO,\n"
     "\trmkx=\\E[KE, sgr0=\\E[ME, smkx=\\E[KS,\n"
     "console|the name of the Linux console, use=zix-test,\n"
     "linux-zix|a name that begins with linux, use=zix-test,\n"
     "Linux|linux with a capital letter, use=zix-test,\n"
     "consolex|a name that only begins with console, use=zix-test,\n"
-    "zix-noam|without automatic margins, am@, use=zix-test,\n";
+    "zix-noam|without automatic margins, am@, use=zix-test,\n"
+    "zix-nocm|without cursor addressing, cup@, use=zix-test,\n";
 
 std::string terminfo_dir;
 
@@ -111,10 +113,37 @@ std::string closing(const terminal_kind& t, bool clears = false) {
 
 const terminal_kind kTestTerminal{"zix-test", false};
 
-// The terminal turns each line feed into CR LF (its output processing).
-std::string on_terminal(const std::string& text) {
+// U+F000 plus the code in UTF-8, for the control codes that show as glyphs.
+std::string glyph_character(unsigned char code) {
+    switch (code) {
+        case 0x08:
+            return "\xef\x80\x88";
+        case 0x0C:
+            return "\xef\x80\x8c";
+        case 0x0E:
+            return "\xef\x80\x8e";
+        case 0x0F:
+            return "\xef\x80\x8f";
+        case 0x1B:
+            return "\xef\x80\x9b";
+        case 0x7F:
+            return "\xef\x81\xbf";
+        default:
+            return "";
+    }
+}
+
+// What reaches the terminal for text: the glyph form of those control codes
+// (between the character set switches outside a UTF-8 locale), and each line
+// feed as CR LF (the terminal's output processing).
+std::string on_terminal(const std::string& text, bool utf8 = false) {
     std::string out;
     for (const char c : text) {
+        const std::string glyph = glyph_character(static_cast<unsigned char>(c));
+        if (!glyph.empty()) {
+            out += utf8 ? glyph : "\x1b%G" + glyph + "\x1b%@";
+            continue;
+        }
         if (c == '\n') out += '\r';
         out += c;
     }
@@ -191,7 +220,13 @@ TEST(TerminalSession, TerminalLeftAloneWhenNotTakenOver) {
         {"TERM unset", [](pty_options& o) { o.term.reset(); }},
         {"TERM unknown", [](pty_options& o) { o.term = "zix-no-such-terminal"; }},
         {"no automatic margins", [](pty_options& o) { o.term = "zix-noam"; }},
+        {"no cursor addressing", [](pty_options& o) { o.term = "zix-nocm"; }},
+        {"a dumb terminal", [](pty_options& o) { o.term = "dumb"; }},
         {"background process group", [](pty_options& o) { o.background = true; }},
+        {"standard input on another terminal",
+         [](pty_options& o) { o.other_terminal = pty_options::other::standard_input; }},
+        {"standard output on another terminal",
+         [](pty_options& o) { o.other_terminal = pty_options::other::standard_output; }},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -200,8 +235,11 @@ TEST(TerminalSession, TerminalLeftAloneWhenNotTakenOver) {
         const pty_result result = zix(o);
         expect_clean_exit(result);
         // The plain writer: the ESC byte goes out as itself, nothing is added.
-        EXPECT_EQ(o.stdout_to_file ? result.file_out : result.out, text);
-        if (o.stdout_to_file) {
+        const bool elsewhere =
+            o.stdout_to_file || o.other_terminal == pty_options::other::standard_output;
+        const std::string& written = o.stdout_to_file ? result.file_out : result.other_out;
+        EXPECT_EQ(elsewhere ? written : result.out, text);
+        if (elsewhere) {
             EXPECT_EQ(result.out, "");
         }
         EXPECT_TRUE(result.cursor_queries.empty());
@@ -211,20 +249,24 @@ TEST(TerminalSession, TerminalLeftAloneWhenNotTakenOver) {
 TEST(TerminalSession, ControlCodesShowAsGlyphsAndNulAsSpace) {
     std::string every_byte;
     for (int b = 1; b <= 255; ++b) every_byte += static_cast<char>(b);
-    std::string shown;
-    for (int b = 1; b <= 255; ++b) {
-        if (b == 0x08 || b == 0x0C || b == 0x0E || b == 0x0F || b == 0x1B) {
-            shown += "\x1b%G\xef\x80";
-            shown += static_cast<char>(b | 0x80);
-            shown += "\x1b%@";
-        } else {
-            shown += static_cast<char>(b);
+    // In a UTF-8 locale the glyph is the UTF-8 character alone: the terminal
+    // stays in UTF-8 for whatever comes after zix.
+    const struct {
+        std::string locale;
+        bool utf8;
+    } rows[] = {{"C", false}, {"C.UTF-8", true}, {"", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE("LC_ALL=" + row.locale);
+        pty_options o = with_args({"-s", "1", every_byte});
+        o.locale = row.locale;
+        const pty_result r = zix(o);
+        expect_clean_exit(r);
+        EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal) + on_terminal(every_byte, row.utf8) +
+                                          closing(kTestTerminal)));
+        if (row.utf8) {
+            EXPECT_EQ(r.out.find("\x1b%"), std::string::npos);
         }
     }
-    const pty_result r = zix(with_args({"-s", "1", every_byte}));
-    expect_clean_exit(r);
-    EXPECT_TRUE(
-        same_bytes(r.out, opening(kTestTerminal) + on_terminal(shown) + closing(kTestTerminal)));
 
     // Codes 256 wrap to the byte 0.
     const pty_result nul = zix(with_args({"-c", "4", "256", "256"}));
@@ -431,6 +473,243 @@ TEST(TerminalSession, SettingsPutBackExactlyAsFound) {
     expect_clean_exit(r);
     EXPECT_EQ(r.before.c_oflag & OPOST, 0u);
     EXPECT_EQ(r.out, opening(kTestTerminal) + "CCC\r\n" + closing(kTestTerminal));
+}
+
+}  // namespace
+
+namespace {
+
+pty_options with_mishap(std::vector<std::string> args, std::vector<std::string> settings) {
+    pty_options o = with_args(std::move(args));
+    o.env.push_back(std::string("LD_PRELOAD=") + ZIX_FAKE_MISHAPS);
+    o.env.insert(o.env.end(), settings.begin(), settings.end());
+    return o;
+}
+
+// NAME=value for an environment variable of options, with option added to
+// those the tests run with.
+std::string with_option(const char* name, const std::string& option) {
+    const char* set = std::getenv(name);
+    return std::string(name) + "=" + (set && *set ? std::string(set) + ":" : "") + option;
+}
+
+// What set-up sends on the test terminal.
+std::string start_up() {
+    return capability("zix-test", "ks") + kCursorQuery;
+}
+
+TEST(TerminalSession, SignalsAtAnyMomentPutTheTerminalBack) {
+    // In the middle of set-up the signal waits until everything it needs to
+    // put the terminal back is in place; a stack overflow is handled on a
+    // stack of its own.
+    const struct {
+        const char* name;
+        std::vector<std::string> settings;
+        int signal;
+        std::string before_closing;
+    } rows[] = {
+        {"SIGINT during set-up", {"ZIX_FAKE_SETUP_SIGNAL=2"}, SIGINT, start_up()},
+        {"SIGTERM during set-up", {"ZIX_FAKE_SETUP_SIGNAL=15"}, SIGTERM, start_up()},
+        // A sanitizer's own handler would report the overflow first.
+        {"a stack overflow",
+         {"ZIX_FAKE_FLUSH_TEXT=CCC", "ZIX_FAKE_FLUSH_DOES=overflow",
+          with_option("ASAN_OPTIONS", "handle_segv=0"),
+          with_option("TSAN_OPTIONS", "handle_segv=0")},
+         SIGSEGV,
+         opening(kTestTerminal)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const pty_result r = zix(with_mishap({"-c", "3", "67", "67"}, row.settings));
+        EXPECT_FALSE(r.timed_out);
+        EXPECT_EQ(r.term_signal, row.signal);
+        EXPECT_TRUE(same_modes(r.before, r.after)) << "terminal settings changed";
+        EXPECT_EQ(r.out, row.before_closing + closing(kTestTerminal));
+    }
+}
+
+TEST(TerminalSession, WindowChangeDuringStartUpIsNotLost) {
+    pty_options o = with_args({"-a"});
+    o.event_after = start_up().size();  // before the start-up query is answered
+    o.event_rows = 40;
+    o.event_cols = 120;
+    const pty_result r = zix(o);
+    expect_clean_exit(r);
+    // Size and cursor read again at the first print, the table laid out for
+    // the new width.
+    EXPECT_TRUE(same_bytes(r.out, start_up() + kCursorQuery + kCursorQuery +
+                                      on_terminal(expected::table(8)) + closing(kTestTerminal)));
+}
+
+TEST(TerminalSession, NothingReachesTheShellAfterTheRun) {
+    // Answers that come after their wait, and keys pressed during the run:
+    // taken in, or thrown away with the settings' change, never left for the
+    // shell and never echoed.
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<int> answer_delays_ms;
+        std::string keys;
+        std::string text;
+    } rows[] = {
+        {"the start-up answer late", {"-c", "3", "65", "65"}, {400}, "", "AAA\r\n"},
+        {"the first print's answer late", {"-c", "3", "65", "65"}, {0, 400}, "", "AAA\r\n"},
+        {"keys pressed during the run",
+         {"-s", "20000", "ab"},
+         {},
+         "echo typed\r",
+         expected::repeat("ab", 20000)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        pty_options o = with_args(row.args);
+        o.answer_delays_ms = row.answer_delays_ms;
+        o.cursor_cols = {1, 31};
+        if (!row.keys.empty()) {
+            o.event_after = 2000;
+            o.event_keys = row.keys;
+        }
+        const pty_result r = zix(o);
+        expect_clean_exit(r);
+        EXPECT_EQ(r.unread, "");
+        EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal) + row.text + closing(kTestTerminal)));
+    }
+}
+
+}  // namespace
+
+// Job control as a user meets it: zix started from an interactive shell on
+// its terminal, stopped with Ctrl-Z, brought back with fg or sent on with bg.
+namespace {
+
+const std::string kPrompt = "zix-job$ ";
+
+struct shell_kind {
+    const char* name;
+    std::vector<std::string> argv;
+};
+const shell_kind kShells[] = {
+    {"bash", {"bash", "--norc", "--noprofile", "-i"}},
+    {"dash", {"dash", "-i"}},
+};
+
+// zix as typed into the shell: slowed down so that it can be stopped.
+std::string typed_zix(const std::vector<std::string>& args) {
+    return shell_command_line(
+               ZIX_PROGRAM, args,
+               {std::string("LD_PRELOAD=") + ZIX_FAKE_MISHAPS, "ZIX_FAKE_SLOW_MS=2"}) +
+           "\r";
+}
+
+struct shell_run {
+    pty_shell shell;
+    size_t seen = 0;  // how far the output has been looked at
+
+    explicit shell_run(const shell_kind& kind)
+        : shell(kind.argv, {"PS1=" + kPrompt, "HISTFILE=/dev/null", "TERMINFO=" + terminfo_dir},
+                with_args({})) {}
+
+    // Waits for text after what was seen; true when it came.
+    bool next(const std::string& text, double seconds = 10) {
+        const size_t at = shell.wait_for(text, seen, seconds);
+        if (at == std::string::npos) return false;
+        seen = at;
+        return true;
+    }
+    std::string since(size_t from) const { return shell.out().substr(from); }
+};
+
+bool zix_modes_on(const termios& t) {
+    return (t.c_lflag & (ICANON | ECHO)) == 0 && (t.c_iflag & IXON) == 0;
+}
+
+void stop_and_foreground(const shell_kind& kind) {
+    shell_run run(kind);
+    ASSERT_TRUE(run.next(kPrompt)) << run.since(0);
+    const termios at_prompt = run.shell.modes();
+
+    run.shell.type(typed_zix({"-s", "4000000000", "x"}));
+    ASSERT_TRUE(run.next("xxxx")) << run.since(0);
+    const termios running = run.shell.modes();
+    EXPECT_TRUE(zix_modes_on(running));
+
+    // Ctrl-Z: the exit sequences and the settings as found, before the
+    // shell takes over. dash puts nothing back itself.
+    const size_t stop = run.shell.out().size();
+    run.shell.type("\x1a");
+    ASSERT_TRUE(run.next(kPrompt)) << run.since(stop);
+    EXPECT_NE(run.since(stop).find(closing(kTestTerminal)), std::string::npos);
+    EXPECT_TRUE(same_modes(run.shell.modes(), at_prompt)) << "settings not put back";
+
+    // fg: zix's settings again, the start-up sequences, size and cursor
+    // asked again.
+    const size_t queries = run.shell.cursor_queries();
+    run.shell.type("fg\r");
+    ASSERT_TRUE(run.next(capability("zix-test", "ks"))) << run.since(stop);
+    ASSERT_TRUE(run.next("xxxx"));
+    EXPECT_GT(run.shell.cursor_queries(), queries);
+    EXPECT_TRUE(same_modes(run.shell.modes(), running)) << "zix's settings not applied again";
+
+    const size_t end = run.shell.out().size();
+    run.shell.type("\x03");
+    ASSERT_TRUE(run.next(kPrompt)) << run.since(end);
+    EXPECT_NE(run.since(end).find(closing(kTestTerminal)), std::string::npos);
+    EXPECT_TRUE(same_modes(run.shell.modes(), at_prompt));
+}
+
+TEST(JobControl, StopGivesTheTerminalBackAndForegroundTakesItAgain) {
+    for (const shell_kind& kind : kShells) {
+        SCOPED_TRACE(kind.name);
+        stop_and_foreground(kind);
+    }
+}
+
+struct background_case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string after_bg;
+    std::string ended;
+};
+
+void stop_and_background(const shell_kind& kind, const background_case& row) {
+    shell_run run(kind);
+    ASSERT_TRUE(run.next(kPrompt)) << run.since(0);
+    const termios at_prompt = run.shell.modes();
+    run.shell.type(typed_zix(row.args));
+    ASSERT_TRUE(run.next("xxxx")) << run.since(0);
+    run.shell.type("\x1a");
+    ASSERT_TRUE(run.next(kPrompt));
+
+    const size_t bg = run.shell.out().size();
+    const size_t queries = run.shell.cursor_queries();
+    run.shell.type("bg\r");
+    ASSERT_TRUE(run.next(kPrompt));
+    run.shell.type(row.after_bg);
+    EXPECT_TRUE(run.next(row.ended, 20)) << run.since(bg);
+    EXPECT_EQ(run.since(bg).find(capability("zix-test", "ks")), std::string::npos);
+    EXPECT_EQ(run.since(bg).find(closing(kTestTerminal)), std::string::npos);
+    EXPECT_EQ(run.shell.cursor_queries(), queries);
+    ASSERT_TRUE(run.next(kPrompt));
+    EXPECT_TRUE(same_modes(run.shell.modes(), at_prompt));
+}
+
+TEST(JobControl, InTheBackgroundZixLeavesTheTerminalAlone) {
+    // Continued with bg, zix runs to its end, or to a kill, without a
+    // settings change (which would stop it for good: "Stopped (tty output)")
+    // and without a sequence or a query.
+    const background_case rows[] = {
+        {"runs to its end", {"-s", "600", "x"}, "wait %1; echo ended-$?\r", "ended-0"},
+        {"kill -TERM ends it",
+         {"-s", "4000000000", "x"},
+         "kill -TERM %1; wait %1; echo ended-$?\r",
+         "ended-143"},
+    };
+    for (const shell_kind& kind : kShells) {
+        for (const background_case& row : rows) {
+            SCOPED_TRACE(std::string(kind.name) + ": " + row.name);
+            stop_and_background(kind, row);
+        }
+    }
 }
 
 }  // namespace

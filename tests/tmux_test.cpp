@@ -8,21 +8,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "emulator.h"
 #include "expected_output.h"
+#include "pty_harness.h"
 
 namespace {
-
-std::string shell_quoted(const std::string& s) {
-    std::string out = "'";
-    for (const char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 class tmux_server {
   public:
@@ -61,18 +56,26 @@ class tmux_server {
 
     // Waits up to ten seconds for a line that reads exactly `line`.
     bool wait_for(const std::string& line) const {
+        return wait_until([&](const std::string& l) { return l == line; });
+    }
+    // ...or for a line that holds `part` somewhere.
+    bool wait_for_part(const std::string& part) const {
+        return wait_until([&](const std::string& l) { return l.find(part) != std::string::npos; });
+    }
+
+    void type(const std::string& keys) const { run("send-keys " + shell_quoted(keys) + " Enter"); }
+
+  private:
+    bool wait_until(const std::function<bool(const std::string&)>& wanted) const {
         for (int i = 0; i < 100; ++i) {
             for (const std::string& l : pane()) {
-                if (l == line) return true;
+                if (wanted(l)) return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         return false;
     }
 
-    void type(const std::string& keys) const { run("send-keys " + shell_quoted(keys) + " Enter"); }
-
-  private:
     std::string dir_;
 };
 
@@ -92,17 +95,24 @@ std::string read_file(const std::string& path) {
     return s.str();
 }
 
-TEST(Tmux, TableLaidOutForThePaneAndShellIntactAfterwards) {
-    if (std::system("command -v tmux >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is missing";
+bool have_tmux() {
+    return std::system("command -v tmux >/dev/null 2>&1") == 0;
+}
+
+// A shell in a 100 x 60 pane, with zix's command line in $Z.
+void start_shell(const tmux_server& tmux, const std::string& shell, const std::string& prompt,
+                 const std::string& locale, const std::vector<std::string>& zix_env) {
+    const std::string zix_command = shell_command_line(ZIX_PROGRAM, {}, zix_env);
+    tmux.run("new-session -d -x 100 -y 60 -c " + shell_quoted(tmux.dir()) + " " +
+             shell_quoted("env PS1='" + prompt + " ' LC_ALL=" + locale +
+                          " HISTFILE=/dev/null Z=" + shell_quoted(zix_command) + " " + shell));
+}
+
+void table_laid_out_for_the_pane(const std::string& locale) {
     const tmux_server tmux;
     ASSERT_FALSE(tmux.dir().empty());
     const std::string prompt = "zix-prompt>";
-    std::string zix_command;
-    for (const std::string& word : emulated_command(ZIX_PROGRAM, {}, {}).argv) {
-        zix_command += (zix_command.empty() ? "" : " ") + shell_quoted(word);
-    }
-    tmux.run("new-session -d -x 100 -y 60 -c " + shell_quoted(tmux.dir()) + " " +
-             shell_quoted("env PS1='" + prompt + " ' Z=" + shell_quoted(zix_command) + " sh"));
+    start_shell(tmux, "sh", prompt, locale, {});
     ASSERT_TRUE(tmux.wait_for(prompt));
 
     const std::string command = "stty -g >before; eval \"$Z\" -a; stty -g >after; echo TABLE-DONE";
@@ -118,7 +128,8 @@ TEST(Tmux, TableLaidOutForThePaneAndShellIntactAfterwards) {
 
     // 100 columns: seven entries to a row, 32 rows, then the empty row that
     // the closing newline makes. tmux gives codes 128 to 255 no cell, so past
-    // code 122 only the start of each row is compared.
+    // the row of code 127 only the start of each row is compared. DEL shows
+    // as a glyph that takes its cell, so its row is laid out like the others.
     const std::vector<std::string> want = table_lines(7);
     ASSERT_EQ(want.size(), 34u);
     ASSERT_GE(pane.size(), at + 1 + want.size() + 3);
@@ -126,6 +137,10 @@ TEST(Tmux, TableLaidOutForThePaneAndShellIntactAfterwards) {
         const std::string& got = pane[at + 1 + row];
         if (row <= 13) {
             EXPECT_EQ(got, want[row]) << "row " << row;
+        } else if (row == 14) {
+            std::string through_128 = want[row].substr(0, want[row].find("128 ") + 4);
+            through_128.replace(through_128.find('\x7f'), 1, "\xef\x81\xbf");
+            EXPECT_EQ(got.substr(0, through_128.size()), through_128) << "row " << row;
         } else if (row < 33) {
             const std::string first = std::to_string(32 + 7 * (row - 1)) + " ";
             EXPECT_EQ(got.substr(0, first.size()), first) << "row " << row;
@@ -142,6 +157,68 @@ TEST(Tmux, TableLaidOutForThePaneAndShellIntactAfterwards) {
     const std::string before = read_file(tmux.dir() + "/before");
     EXPECT_FALSE(before.empty());
     EXPECT_EQ(read_file(tmux.dir() + "/after"), before);
+}
+
+TEST(Tmux, TableLaidOutForThePaneAndShellIntactAfterwards) {
+    if (!have_tmux()) GTEST_SKIP() << "tmux is missing";
+    for (const char* locale : {"C.UTF-8", "C"}) {
+        SCOPED_TRACE(std::string("LC_ALL=") + locale);
+        table_laid_out_for_the_pane(locale);
+    }
+}
+
+// The rows of the table from code `first` on, after a stop that came between
+// the entry before it and that entry's padding, once the line starts afresh:
+// the padding counts from column 0. Only rows before the one with DEL.
+std::vector<std::string> rows_after_a_stop(int first, uint32_t width) {
+    std::vector<std::string> rows;
+    std::string line;
+    uint32_t column = 0;
+    for (int code = first;; ++code) {
+        const uint32_t next = (column / 14 + 1) * 14;
+        if (next + 14 >= width) {
+            rows.push_back(line);
+            line.clear();
+            column = 0;
+        } else {
+            line += std::string(next - column, ' ');
+            column = next;
+        }
+        if (code == 127) return rows;
+        line += expected::table_entry(code);
+        column += 5;
+    }
+}
+
+TEST(Tmux, PrintZonesCountFromTheCursorAfterAStop) {
+    // Stopped right after the text of entry 48 (column 28, third of its row)
+    // and continued with fg: bash has written its job line meanwhile, so the
+    // cursor stands at the start of a line and the padding counts from there.
+    if (!have_tmux()) GTEST_SKIP() << "tmux is missing";
+    const tmux_server tmux;
+    ASSERT_FALSE(tmux.dir().empty());
+    const std::string prompt = "zix-job>";
+    start_shell(tmux, "bash --norc --noprofile -i", prompt, "C.UTF-8",
+                {std::string("LD_PRELOAD=") + ZIX_FAKE_MISHAPS, "ZIX_FAKE_FLUSH_TEXT=48  0",
+                 "ZIX_FAKE_FLUSH_DOES=stop"});
+    ASSERT_TRUE(tmux.wait_for(prompt));
+    tmux.type("eval \"$Z\" -a");
+    ASSERT_TRUE(tmux.wait_for_part("Stopped"));
+    tmux.type("fg");
+    ASSERT_TRUE(tmux.wait_for_part("254 "));
+    tmux.type("echo ZONES-DONE");
+    ASSERT_TRUE(tmux.wait_for("ZONES-DONE"));
+
+    const std::vector<std::string> pane = tmux.pane();
+    const std::vector<std::string> want = rows_after_a_stop(49, 100);
+    size_t at = 0;
+    while (at < pane.size() && pane[at] != want[0]) ++at;
+    ASSERT_LT(at, pane.size()) << "no row starts entry 49 in its zone:\n"
+                               << testing::PrintToString(pane);
+    ASSERT_GE(pane.size(), at + want.size());
+    for (size_t row = 0; row < want.size(); ++row) {
+        EXPECT_EQ(pane[at + row], want[row]) << "row " << row;
+    }
 }
 
 }  // namespace

@@ -2,7 +2,13 @@
 target_sources(zix_core PRIVATE
     runtime/linux/random_source.cpp
     runtime/linux/plain_writer.cpp
-    runtime/linux/terminal.cpp
+    runtime/linux/terminal_answers.cpp
+    runtime/linux/terminal_modes.cpp
+    runtime/linux/terminal_screen.cpp
+    runtime/linux/terminal_sequences.cpp
+    runtime/linux/terminal_service.cpp
+    runtime/linux/terminal_setup.cpp
+    runtime/linux/terminal_signals.cpp
     runtime/linux/terminal_reply.cpp
     runtime/linux/terminal_writer.cpp
     runtime/linux/platform.cpp)

@@ -1,8 +1,11 @@
 #pragma once
-// The Linux terminal layer: takes over an interactive terminal at start-up and
-// puts it back at shutdown and on fatal signals. term_kind: 0 inactive,
-// 1 Linux console, 2 any other terminal. The terminal writer works on top of
-// it (terminal_writer.cpp).
+// The Linux terminal layer's interface, for the platform start-up and the terminal writer.
+//
+// The layer takes over an interactive terminal at start-up, gives it back and
+// takes it again around a stop (Ctrl-Z, fg), and puts it back at shutdown and
+// on fatal signals. term_kind: 0 inactive, 1 Linux console, 2 any other
+// terminal. The terminal writer works on top of it (terminal_writer.cpp);
+// terminal_sequences.cpp lists the whole conversation with the terminal.
 
 // Everything the layer sends: termcap capabilities and fixed sequences.
 enum class term_sequence {
@@ -23,6 +26,10 @@ int term_kind();
 void term_init();
 void term_shutdown();
 
+// True when the glyph form of a control code is its UTF-8 bytes alone: the
+// locale's character set is UTF-8, so the terminal is kept in UTF-8.
+bool term_utf8();
+
 // Holds term_lock, which guards the size, the cursor and the screen copy, for
 // the life of the guard. Not recursive.
 class term_lock_guard {
@@ -37,20 +44,21 @@ class term_lock_guard {
 };
 
 // Writes a capability (with tgoto's two parameters) or a fixed sequence to
-// the terminal and flushes it; false when nothing was written.
+// the terminal and flushes it; false when nothing was written, and always
+// while zix does not hold the terminal (stopped, or continued in the
+// background).
 bool term_send(term_sequence which, int a = 0, int b = 0);
 
 // Sends cursor_query or size_query and reads the answer's two numbers; false
-// when none came within the wait.
+// when none came within the wait, or zix does not hold the terminal.
 bool term_query(term_sequence which, int* first, int* second);
 
-// Re-reads the size and the cursor after a window change; one flag test
-// otherwise. The caller holds term_lock.
-void term_refresh_size();
+// Re-reads the size and the cursor after a window change or a continue; one
+// flag test otherwise. True when it re-read them. The caller holds term_lock.
+bool term_refresh_size();
 
-// The terminal's size as last read, and the cursor it reported. The caller
-// holds term_lock.
+// The terminal's size as last read, and the cursor column it reported. The
+// caller holds term_lock.
 int term_screen_width();
 int term_screen_height();
-int term_cursor_row();
 int term_cursor_col();

@@ -1,17 +1,35 @@
-#include "terminal_reply.h"
+// The answer channel's core: the answer scanner, the answers owed and the type-ahead ring.
+#include "runtime/linux/terminal_reply.h"
 
 #include <climits>
 
 namespace {
 
 constexpr unsigned char kEscape = 0x1B;
+constexpr int kNoByte = -1;
 
-enum phase : int { outside, after_escape, in_format };
+enum phase : int { outside, after_escape, in_answer };
 
-constexpr term_reply_step kUsed = {false, true, -1};
+// Where an answer's bytes go, as the scanner walks them:
+//   first ; second R                 the cursor position
+//   8     ; second ; third t         the text area's size (first must be "8")
+enum position : int {
+    first_number,
+    first_separator,
+    second_number,
+    after_second,
+    third_number,
+    closing_t
+};
+
+constexpr term_reply_step kUsed = {-1, kNoByte};
 
 term_reply_step set_aside(unsigned char byte) {
-    return {false, true, byte};
+    return {-1, byte};
+}
+
+term_reply_step answer(term_reply_format format) {
+    return {static_cast<int>(format), kNoByte};
 }
 
 void clear_number(term_reply_scanner& s) {
@@ -19,6 +37,13 @@ void clear_number(term_reply_scanner& s) {
     s.number_has_digit = false;
     s.number_negative = false;
     s.number = 0;
+}
+
+bool is_space(unsigned char byte) {
+    return byte == ' ' || (byte >= '\t' && byte <= '\r');
+}
+bool is_digit(unsigned char byte) {
+    return byte >= '0' && byte <= '9';
 }
 
 // Outside an answer: ESC may start one, anything else is a key press.
@@ -30,38 +55,53 @@ term_reply_step outside_step(term_reply_scanner& s, unsigned char byte) {
     return set_aside(byte);
 }
 
-// The format did not match this byte: the attempt ends where it stopped and
-// the byte is looked at again as if no answer had started.
+// The byte fits no answer: the attempt ends where it stopped and the byte is
+// looked at again as if no answer had started.
 term_reply_step give_up(term_reply_scanner& s, unsigned char byte) {
     s.phase = outside;
     return outside_step(s, byte);
 }
 
-bool is_space(unsigned char byte) {
-    return byte == ' ' || (byte >= '\t' && byte <= '\r');
-}
-bool is_digit(unsigned char byte) {
-    return byte >= '0' && byte <= '9';
+term_reply_step separator_step(term_reply_scanner& s, unsigned char byte) {
+    switch (s.position) {
+        case first_separator:
+            if (byte != ';') return give_up(s, byte);
+            s.position = second_number;
+            return kUsed;
+        case after_second:
+            if (byte == 'R') {
+                s.phase = outside;
+                return answer(term_reply_format::cursor_position);
+            }
+            if (byte != ';' || !s.size_possible) return give_up(s, byte);
+            s.position = third_number;
+            return kUsed;
+        default:  // closing_t
+            if (byte != 't') return give_up(s, byte);
+            s.phase = outside;
+            s.values[0] = s.values[1];
+            s.values[1] = s.values[2];
+            return answer(term_reply_format::text_area_size);
+    }
 }
 
-term_reply_step format_step(term_reply_scanner& s, unsigned char byte) {
-    const char expected = s.format[s.position];
-    if (expected != '%') {
-        if (byte != static_cast<unsigned char>(expected)) return give_up(s, byte);
-        ++s.position;
-        return kUsed;
+// A number as scanf's %d reads it: blanks, an optional sign, digits. The byte
+// that ends it is matched against what follows the number.
+term_reply_step number_step(term_reply_scanner& s, unsigned char byte) {
+    // The size answer's first field is the byte "8" alone: any other byte
+    // there leaves only the cursor position possible.
+    const bool in_number = is_space(byte) || is_digit(byte) || byte == '+' || byte == '-';
+    if (s.position == first_number && in_number && (s.number_started || byte != '8')) {
+        s.size_possible = false;
     }
-    // A %d: blanks, an optional sign, digits.
     if (!s.number_started) {
         if (is_space(byte)) return kUsed;
-        if (byte == '+' || byte == '-' || is_digit(byte)) {
-            s.number_started = true;
-            s.number_negative = byte == '-';
-            s.number_has_digit = is_digit(byte);
-            s.number = is_digit(byte) ? byte - '0' : 0;
-            return kUsed;
-        }
-        return give_up(s, byte);
+        if (byte != '+' && byte != '-' && !is_digit(byte)) return give_up(s, byte);
+        s.number_started = true;
+        s.number_negative = byte == '-';
+        s.number_has_digit = is_digit(byte);
+        s.number = is_digit(byte) ? byte - '0' : 0;
+        return kUsed;
     }
     if (is_digit(byte)) {
         s.number_has_digit = true;
@@ -74,23 +114,35 @@ term_reply_step format_step(term_reply_scanner& s, unsigned char byte) {
     int64_t value = s.number_negative ? -s.number : s.number;
     if (value > INT_MAX) value = INT_MAX;
     if (value < INT_MIN) value = INT_MIN;
-    s.values[s.converted++] = static_cast<int>(value);
-    s.position += 2;
+    s.values[s.position / 2] = static_cast<int>(value);
     clear_number(s);
-    if (s.converted == 2) {
-        // Both numbers are in; the closing letter is taken when it is there.
-        s.phase = outside;
-        const bool closes = byte == static_cast<unsigned char>(s.format[s.position]);
-        return {true, closes, -1};
-    }
-    return format_step(s, byte);
+    ++s.position;
+    return separator_step(s, byte);
+}
+
+void type_ahead_store(term_type_ahead& ring, int byte) {
+    if (byte == 127) byte = 8;
+    if (byte == 10) byte = 13;
+    ring.slot[ring.write_index] = byte;
+    ring.write_index = (ring.write_index + 1) & 255;
+    if (ring.write_index == ring.read_index) ring.read_index = (ring.read_index + 1) & 255;
+}
+
+void answer_read(term_answer_channel& c, int format, const int values[2]) {
+    ++c.taken[format];
+    // Nobody asked for it: taken in, dropped.
+    if (c.owed[format] == 0) return;
+    // Still more owed: this one answers an earlier query and is stale.
+    if (--c.owed[format] != 0) return;
+    c.answered[format] = true;
+    c.latest[format][0] = values[0];
+    c.latest[format][1] = values[1];
 }
 
 }  // namespace
 
-term_reply_scanner term_reply_start(term_reply_format format) {
+term_reply_scanner term_reply_start() {
     term_reply_scanner s{};
-    s.format = format == term_reply_format::cursor_position ? "%d;%dR" : "8;%d;%dt";
     s.phase = outside;
     return s;
 }
@@ -99,9 +151,9 @@ term_reply_step term_reply_feed(term_reply_scanner& s, unsigned char byte) {
     switch (s.phase) {
         case after_escape:
             if (byte == '[') {
-                s.phase = in_format;
-                s.position = 0;
-                s.converted = 0;
+                s.phase = in_answer;
+                s.position = first_number;
+                s.size_possible = true;
                 clear_number(s);
                 return kUsed;
             }
@@ -109,9 +161,42 @@ term_reply_step term_reply_feed(term_reply_scanner& s, unsigned char byte) {
             if (byte == kEscape) return set_aside(kEscape);
             s.phase = outside;
             return set_aside(byte);
-        case in_format:
-            return format_step(s, byte);
+        case in_answer:
+            if (s.position % 2 == 0) return number_step(s, byte);
+            return separator_step(s, byte);
         default:
             return outside_step(s, byte);
     }
+}
+
+term_answer_channel term_channel_start() {
+    term_answer_channel c{};
+    c.scanner = term_reply_start();
+    return c;
+}
+
+void term_channel_asked(term_answer_channel& c, term_reply_format format) {
+    const int f = static_cast<int>(format);
+    ++c.owed[f];
+    c.answered[f] = false;
+}
+
+void term_channel_take(term_answer_channel& c, const unsigned char* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const term_reply_step step = term_reply_feed(c.scanner, bytes[i]);
+        if (step.set_aside != kNoByte) type_ahead_store(c.type_ahead, step.set_aside);
+        if (step.answer >= 0) answer_read(c, step.answer, c.scanner.values);
+    }
+}
+
+bool term_channel_owes(const term_answer_channel& c) {
+    for (const uint32_t owed : c.owed) {
+        if (owed != 0) return true;
+    }
+    return false;
+}
+
+void term_channel_forget(term_answer_channel& c) {
+    c.scanner = term_reply_start();
+    for (int f = 0; f < kReplyFormats; ++f) c.owed[f] = 0;
 }

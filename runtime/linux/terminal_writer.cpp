@@ -1,19 +1,22 @@
-// The terminal writer. See terminal.cpp for the whole conversation with the
-// terminal; the writer adds one thing to it, the glyph form of five control
-// codes:
-//   \e%G  EF 80 (code | 80)  \e%@
-// that is: select UTF-8, U+F000 + code, back to the default character set.
-// On the Linux console that code range maps straight onto the font, so the
-// code shows its own glyph.
-#include "terminal_writer.h"
+// The terminal writer: console bytes translated for the terminal, width and cursor from it.
+//
+// See terminal_sequences.cpp for the whole conversation with the terminal; the
+// writer adds one thing to it, the glyph form of six control codes: U+F000 +
+// code in UTF-8, that is
+//   EF 80+(code >> 6) 80+(code & 3F)               in a UTF-8 locale
+//   \e%G  EF 80+(code >> 6) 80+(code & 3F)  \e%@   elsewhere
+// (select UTF-8, the character, back to the default character set). On the
+// Linux console that code range maps straight onto the font, so the code
+// shows its own glyph; elsewhere it takes one cell, as the print path counts.
+#include "runtime/linux/terminal_writer.h"
 
 #include <cstdio>
 
-#include "terminal.h"
+#include "runtime/linux/terminal.h"
 
 namespace {
 
-constexpr unsigned char kGlyphCodes[] = {0x08, 0x0C, 0x0E, 0x0F, 0x1B};
+constexpr unsigned char kGlyphCodes[] = {0x08, 0x0C, 0x0E, 0x0F, 0x1B, 0x7F};
 
 bool has_glyph_form(unsigned char byte) {
     for (const unsigned char code : kGlyphCodes) {
@@ -29,9 +32,10 @@ void term_write(const char* bytes, size_t count) {
         term_lock_guard guard;
         term_refresh_size();
     }
-    char form[term_max_form];
+    const bool utf8 = term_utf8();
+    char form[kTermMaxForm];
     for (size_t i = 0; i < count; ++i) {
-        const size_t length = term_translate(static_cast<unsigned char>(bytes[i]), form);
+        const size_t length = term_translate(static_cast<unsigned char>(bytes[i]), form, utf8);
         if (length == 1) {
             std::fputc(form[0], stdout);
         } else {
@@ -48,11 +52,13 @@ void term_size(uint32_t* width, uint32_t* height) {
     *height = static_cast<uint32_t>(term_screen_height());
 }
 
-// Asked at the first print: the terminal's cursor may have moved since
-// start-up (a shell prompt, other output), so it is asked once more.
+// Asked at the first print, and again at the first print after zix was
+// continued: the terminal's cursor may have moved since (a shell prompt, the
+// shell's job line, other output). A refresh that has just asked needs no
+// second question.
 int32_t term_cursor_column() {
     term_lock_guard guard;
-    term_refresh_size();
+    if (term_refresh_size()) return term_cursor_col();
     int row = 0;
     int column = 0;
     if (!term_query(term_sequence::cursor_query, &row, &column)) column = term_cursor_col();
@@ -63,7 +69,7 @@ int32_t term_cursor_column() {
 
 const console_device terminal_writer = {term_write, term_size, term_cursor_column};
 
-size_t term_translate(unsigned char byte, char form[term_max_form]) {
+size_t term_translate(unsigned char byte, char form[kTermMaxForm], bool utf8) {
     if (byte == 0x00) {
         form[0] = ' ';
         return 1;
@@ -72,8 +78,14 @@ size_t term_translate(unsigned char byte, char form[term_max_form]) {
         form[0] = static_cast<char>(byte);
         return 1;
     }
-    const char glyph[term_max_form] = {
-        '\x1b', '%', 'G', '\xef', '\x80', static_cast<char>(byte | 0x80), '\x1b', '%', '@'};
-    for (size_t i = 0; i < term_max_form; ++i) form[i] = glyph[i];
-    return term_max_form;
+    const char glyph[3] = {'\xef', static_cast<char>(0x80 | (byte >> 6)),
+                           static_cast<char>(0x80 | (byte & 0x3F))};
+    if (utf8) {
+        for (size_t i = 0; i < 3; ++i) form[i] = glyph[i];
+        return 3;
+    }
+    const char switched[kTermMaxForm] = {'\x1b',   '%',    'G', glyph[0], glyph[1],
+                                         glyph[2], '\x1b', '%', '@'};
+    for (size_t i = 0; i < kTermMaxForm; ++i) form[i] = switched[i];
+    return kTermMaxForm;
 }

@@ -1,21 +1,25 @@
 #pragma once
-// The console device on a terminal that the terminal layer took over: the
-// console bytes go out translated, and width and cursor come from the
+// The console device on a terminal that the terminal layer took over.
+//
+// The console bytes go out translated, and width and cursor come from the
 // terminal itself.
 
 #include <cstddef>
 
-#include "../console_device.h"
+#include "runtime/console_device.h"
 
 extern const console_device terminal_writer;
 
 // The longest form a console byte takes on the terminal.
-constexpr size_t term_max_form = 9;
+constexpr size_t kTermMaxForm = 9;
 
-// The bytes sent to the terminal for one console byte; returns their count
-// (1 or term_max_form). NUL goes out as a space, so it takes a cell like any
-// character; 08, 0C, 0E, 0F and 1B go out as glyphs (UTF-8 on, U+F000 plus
-// the code, UTF-8 off), so they show instead of moving the cursor, clearing
-// the screen, switching character sets or starting a sequence. Every other
-// byte goes out unchanged.
-size_t term_translate(unsigned char byte, char form[term_max_form]);
+// The bytes sent to the terminal for one console byte; returns their count.
+// NUL goes out as a space, so it takes a cell like any character. The control
+// codes 08, 0C, 0E, 0F, 1B and DEL (7F) go out as glyphs, the character
+// U+F000 plus the code in UTF-8, so they show instead of moving the cursor,
+// clearing the screen, switching character sets, starting a sequence or
+// showing nothing at all: in a UTF-8 locale (utf8) those three bytes alone;
+// elsewhere between ESC % G (UTF-8 on) and ESC % @ (back to the default
+// character set), kTermMaxForm bytes in all. Every other byte goes out
+// unchanged.
+size_t term_translate(unsigned char byte, char form[kTermMaxForm], bool utf8);

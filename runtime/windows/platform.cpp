@@ -1,10 +1,12 @@
 // The Windows platform layer's start-up and choice of console device.
-#include "../platform.h"
+#include "runtime/platform.h"
 
 #include <float.h>
 
-#include "console_win32.h"
-#include "console_writer.h"
+#include <clocale>
+
+#include "runtime/windows/console_win32.h"
+#include "runtime/windows/console_writer.h"
 
 namespace {
 
@@ -29,9 +31,11 @@ void set_floating_point_mode() {
 }  // namespace
 
 // The console writer starts afresh and gets its handles at the first print.
+// Then the character-type locale.
 void platform_init() {
     set_floating_point_mode();
     con_reset(&win32_console);
+    std::setlocale(LC_CTYPE, "");
 }
 
 // Nothing on the console was changed at start-up that would need putting back.

@@ -1,0 +1,160 @@
+// What zix sends to the terminal, and the whole conversation with it.
+//
+// Here are the capabilities, the fixed sequences and the byte strings formed
+// from them at set-up. The whole conversation with the terminal ("\e" is ESC,
+// byte 1B; two-letter names are termcap capabilities, sent only when the
+// terminal has them):
+//
+//   At start-up, in this order:
+//     \e(U         Linux console only: null mapping, every byte shows its own
+//                  glyph of the console font
+//     ks           keypad transmit mode on
+//     \e[18t       only when the kernel does not know the window size: report
+//                  the text area's size in characters
+//     \e[6n        report the cursor position
+//   While writing:
+//     \e[6n        once more at the first print, so print zones count from
+//                  the cursor's real column; and, with \e[18t as above, at the
+//                  first write after each window change
+//     the glyph form of the control codes 08 0C 0E 0F 1B 7F
+//                  (terminal_writer.cpp): U+F000 + code in UTF-8, alone in a
+//                  UTF-8 locale; elsewhere between \e%G (UTF-8 on) and \e%@
+//                  (back to the default character set)
+//   At exit, at a stop (Ctrl-Z) and from the handler of a fatal signal, in
+//   this order:
+//     cs cl ho     only when the print view does not cover the screen, which
+//                  here means a terminal that reports 0 rows: scrolling region
+//                  (tgoto(cs, rows - 1, 0)), clear, home
+//     \e(B         Linux console only: default mapping
+//     me ve ke     attributes off, cursor normal, keypad transmit mode off
+//   When continued in the foreground after a stop:
+//     \e(U ks      as at start-up; then, at the next print, the size and the
+//                  cursor are asked again as after a window change
+//   Nothing at all while zix runs on in the background, nor at its exit then.
+//
+// Everything zix reads back, from the terminal (the one that is standard
+// input, standard output and "/dev/tty" at once):
+//     \e[row;columnR      the answer to \e[6n (1-based)
+//     \e[8;rows;columnst  the answer to \e[18t
+// Each answer is awaited for at most 250 ms; a terminal that stays silent gets
+// the defaults (80 columns by 25 rows, cursor at row 1, column 1). An answer
+// that comes later is still owed: it is read and dropped before the next
+// answer of its form is taken, and at exit zix waits up to 250 ms more for the
+// answers still owed. Bytes that arrive around an answer are key presses: they
+// are set aside in type_ahead, never echoed; what is still unread when zix
+// gives the terminal back is thrown away with the settings' change, so no key
+// pressed during the run and no answer reaches the shell.
+#include <termcap.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "runtime/linux/terminal_state.h"
+
+namespace {
+
+constexpr const char* kCapabilityCodes[kCapabilityCount] = {"ks", "cs", "cl", "ho",
+                                                            "me", "ve", "ke"};
+
+bool is_capability(term_sequence which) {
+    return static_cast<int>(which) < kCapabilityCount;
+}
+
+const char* fixed_sequence(term_sequence which) {
+    switch (which) {
+        case term_sequence::null_mapping:
+            return "\x1b(U";
+        case term_sequence::default_mapping:
+            return "\x1b(B";
+        case term_sequence::cursor_query:
+            return "\x1b[6n";
+        case term_sequence::size_query:
+            return "\x1b[18t";
+        default:
+            return "";
+    }
+}
+
+// tputs hands its bytes to a function of one int: they are gathered here.
+term_bytes* capture = nullptr;
+
+int capture_byte(int byte) {
+    if (capture->length < kSequenceBytesMax) {
+        capture->bytes[capture->length++] = static_cast<char>(byte);
+    }
+    return byte;
+}
+
+void capture_sequence(term_sequence which, int a = 0, int b = 0) {
+    if (!is_capability(which)) {
+        for (const char* p = fixed_sequence(which); *p; ++p) capture_byte(*p);
+        return;
+    }
+    const char* string = term_state.capability[static_cast<int>(which)];
+    if (string == nullptr) return;
+    const char* output = tgoto(string, a, b);
+    if (output) tputs(output, 1, capture_byte);
+}
+
+void start_capture(term_bytes& into) {
+    capture = &into;
+    into.length = 0;
+}
+
+}  // namespace
+
+void term_capabilities_read() {
+    for (int i = 0; i < kCapabilityCount; ++i) {
+        term_state.capability[i] = tgetstr(kCapabilityCodes[i], nullptr);
+    }
+}
+
+void term_sequences_form() {
+    const bool linux_console = term_state.kind.load() == 1;
+    start_capture(term_state.start_bytes);
+    if (linux_console) capture_sequence(term_sequence::null_mapping);
+    capture_sequence(term_sequence::ks);
+
+    start_capture(term_state.restore_bytes);
+    if (linux_console) capture_sequence(term_sequence::default_mapping);
+    capture_sequence(term_sequence::me);
+    capture_sequence(term_sequence::ve);
+    capture_sequence(term_sequence::ke);
+
+    // The screen has 0 rows when these are sent, so the region's last row
+    // is -1.
+    start_capture(term_state.clear_bytes);
+    capture_sequence(term_sequence::cs, -1, 0);
+    capture_sequence(term_sequence::cl);
+    capture_sequence(term_sequence::ho);
+    capture = nullptr;
+}
+
+void term_write_bytes(const term_bytes& sequence) {
+    const char* bytes = sequence.bytes;
+    size_t count = sequence.length;
+    while (count > 0) {
+        const ssize_t done = write(1, bytes, count);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return;
+        bytes += done;
+        count -= static_cast<size_t>(done);
+    }
+}
+
+bool term_send(term_sequence which, int a, int b) {
+    if (term_state.kind.load() == 0 || term_state.hold.load() != holding) return false;
+    if (is_capability(which)) {
+        const char* string = term_state.capability[static_cast<int>(which)];
+        if (string == nullptr) return false;
+        const char* output = tgoto(string, a, b);
+        if (output == nullptr) return false;
+        tputs(output, 1, std::putchar);
+        std::fflush(stdout);
+        return true;
+    }
+    if (std::fputs(fixed_sequence(which), stdout) == EOF) return false;
+    std::fflush(stdout);
+    return true;
+}

@@ -1,0 +1,193 @@
+// Set-up and shutdown of the terminal layer: whether it takes the terminal, and letting go.
+#include <langinfo.h>
+#include <sys/stat.h>
+#include <termcap.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/linux/terminal_state.h"
+
+// Set up before any constructor runs: start-up runs first of all.
+constinit term_state_record term_state{};
+
+namespace {
+
+constexpr int kForeground = 7;
+constexpr int kBackground = 0;
+
+char termcap_buffer[2048];
+
+void clear_state() {
+    term_state_record& t = term_state;
+    t.kind.store(0);
+    t.hold.store(released);
+    t.closing.store(false);
+    t.resize_pending.store(0);
+    t.answers_stale.store(false);
+    t.known_rows.store(-1);
+    t.tty_fd = -1;
+    t.tty_file = nullptr;
+    t.saved_modes = termios{};
+    t.saved_tty_flags = 0;
+    t.tty_flags_saved = false;
+    t.utf8 = false;
+    t.fg_color = t.bg_color = 0;
+    t.cursor_col = t.cursor_row = 0;
+    t.screen_width = t.screen_height = 0;
+    t.char_buffer = t.attr_buffer = nullptr;
+    t.copy_width = t.copy_height = 0;
+    for (const char*& capability : t.capability) capability = nullptr;
+    t.start_bytes.length = t.restore_bytes.length = t.clear_bytes.length = 0;
+    t.channel = term_channel_start();
+    t.service_started = false;
+}
+
+// "UTF-8", however the system spells it ("utf8", "UTF8", ...).
+bool utf8_codeset() {
+    const char* codeset = nl_langinfo(CODESET);
+    if (codeset == nullptr) return false;
+    char plain[8];
+    size_t length = 0;
+    for (const char* p = codeset; *p; ++p) {
+        if (*p == '-' || *p == '_') continue;
+        if (length == sizeof plain - 1) return false;
+        plain[length++] = static_cast<char>(*p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p);
+    }
+    plain[length] = '\0';
+    return std::strcmp(plain, "utf8") == 0;
+}
+
+// Standard input and standard output are one device. The foreground test
+// after it makes that device the controlling terminal, the one "/dev/tty"
+// stands for, since a terminal names its foreground process group only to the
+// processes it controls. ("/dev/tty" has a device number of its own, so it
+// cannot be compared.)
+bool one_terminal() {
+    struct stat in {};
+    struct stat out {};
+    if (fstat(0, &in) != 0 || fstat(1, &out) != 0) return false;
+    return S_ISCHR(in.st_mode) && S_ISCHR(out.st_mode) && in.st_rdev == out.st_rdev;
+}
+
+// A set-up that fails half-way leaves nothing behind: "/dev/tty" is closed.
+bool abandon_setup() {
+    std::fclose(term_state.tty_file);
+    term_state.tty_file = nullptr;
+    term_state.tty_fd = -1;
+    return false;
+}
+
+bool term_setup_modes() {
+    term_state_record& t = term_state;
+    if (t.kind.load() == 0 || !isatty(1) || !isatty(0)) return false;
+    FILE* tty = std::fopen("/dev/tty", "r+b");
+    if (tty == nullptr) return false;
+    t.tty_file = tty;
+    t.tty_fd = fileno(tty);
+
+    // The sequences go to standard output and the answers are read from the
+    // terminal: with standard input or output on another terminal the
+    // answers would be awaited on one and left queued on the other.
+    if (!one_terminal()) return abandon_setup();
+    // A background job must not touch the terminal.
+    if (tcgetpgrp(1) != getpgid(0)) return abandon_setup();
+
+    if (tcgetattr(t.tty_fd, &t.saved_modes) != 0) return abandon_setup();
+    const termios modes = term_zix_modes(t.saved_modes);
+    if (tcsetattr(t.tty_fd, TCSANOW, &modes) != 0) return abandon_setup();
+    term_take_tty_flags();
+
+    term_sequences_form();
+    t.hold.store(holding);
+    term_write_bytes(t.start_bytes);
+    return true;
+}
+
+}  // namespace
+
+int term_kind() {
+    return term_state.kind.load();
+}
+
+bool term_utf8() {
+    return term_state.utf8;
+}
+
+void term_init() {
+    term_state_record& t = term_state;
+    pthread_mutex_init(&t.lock, nullptr);
+    t.lock_alive = true;
+    clear_state();
+
+    const char* term = std::getenv("TERM");
+    if (term == nullptr) return;
+    if (tgetent(termcap_buffer, term) <= 0) return;
+    UP = nullptr;
+    BC = nullptr;
+    const char* pad = tgetstr("pc", nullptr);
+    PC = pad ? pad[0] : 0;
+
+    termios out_modes{};
+    if (tcgetattr(1, &out_modes) != 0) return;
+    ospeed = static_cast<short>(cfgetospeed(&out_modes));
+    // Without automatic margins or cursor addressing (TERM=dumb, a printing
+    // terminal) the terminal is not one zix can lay out a screen on.
+    if (tgetflag("am") == 0 || tgetstr("cm", nullptr) == nullptr) return;
+
+    term_capabilities_read();
+    const bool linux_console =
+        std::strcmp(term, "console") == 0 || std::strncmp(term, "linux", 5) == 0;
+    t.kind.store(linux_console ? 1 : 2);
+    t.utf8 = utf8_codeset();
+
+    // Handlers first, settings after, all with the layer's signals blocked: a
+    // signal that comes during set-up is handled once everything it needs to
+    // put the terminal back is in place.
+    sigset_t previous_mask;
+    term_signals_block(&previous_mask);
+    term_signals_install();
+    if (!term_setup_modes()) {
+        t.kind.store(0);
+        term_signals_uninstall();
+        term_signals_unblock(&previous_mask);
+        return;
+    }
+    term_service_start();
+
+    t.fg_color = kForeground;
+    t.bg_color = kBackground;
+    t.resize_pending.store(1);
+    term_refresh_size();
+    term_signals_unblock(&previous_mask);
+}
+
+void term_shutdown() {
+    term_state_record& t = term_state;
+    if (t.kind.load() != 0) {
+        std::fflush(stdout);
+        term_lock_guard guard;
+        term_refresh_size();
+    }
+    // No handler runs in the middle of the put-back; a signal that comes now
+    // finds the terminal given back for good.
+    sigset_t previous_mask;
+    term_signals_block(&previous_mask);
+    t.closing.store(true);
+    term_put_back();
+    t.kind.store(0);
+    term_service_stop();
+    if (t.tty_file) {
+        std::fclose(t.tty_file);
+        t.tty_file = nullptr;
+        t.tty_fd = -1;
+    }
+    term_screen_release();
+    term_signals_unblock(&previous_mask);
+    if (t.lock_alive) {
+        t.lock_alive = false;
+        pthread_mutex_destroy(&t.lock);
+    }
+}
