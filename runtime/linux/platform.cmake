@@ -2,6 +2,7 @@
 target_sources(zix_core PRIVATE
     runtime/linux/random_source.cpp
     runtime/linux/plain_writer.cpp
+    runtime/linux/write_all.cpp
     runtime/linux/terminal.cpp
     runtime/linux/terminal_reply.cpp
     runtime/linux/terminal_writer.cpp
