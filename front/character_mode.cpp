@@ -105,16 +105,11 @@ void character_mode(const std::string& arg2, const std::string& arg3, const std:
         if (high == 0 || low == 0) report_argument_error(1);
     }
 
-    // A line this long cannot be held; that is a failure, not a success.
-    if (count > kMaxCount) {
-        print_text(0, kCountTooLarge, PrintMode::newline);
-        runtime_end(1);
-    }
+    // A line this long cannot be held; that is a failure, not a success, and
+    // its message is no part of the output.
+    if (count > kMaxCount) runtime_fail(kCountTooLarge);
     char* buffer = buffer_create(count);
-    if (buffer == nullptr) {
-        print_text(0, kNoMemory, PrintMode::newline);
-        runtime_end(1);
-    }
+    if (buffer == nullptr) runtime_fail(kNoMemory);
     std::memset(buffer, ' ', count);
 
     // One draw per character, in order, taken a block at a time: see

@@ -74,6 +74,11 @@ void runtime_end(int status) {
     std::exit(status);
 }
 
+void runtime_fail(std::string_view message) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(message.size()), message.data());
+    runtime_end(1);
+}
+
 void runtime_write_failed(const char* reason) {
     std::fprintf(stderr, "zix: write error: %s\n", reason);
     if (live_buffer.buffer) {

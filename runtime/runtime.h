@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Start-up and shutdown. Counted: only the first init and the matching last
 // exit do any work. The program registers them as a static constructor and
@@ -20,6 +21,11 @@ std::string runtime_arg(int n);
 
 // Ends the process with status (through exit, so shutdown runs).
 [[noreturn]] void runtime_end(int status);
+
+// Ends a run that failed: message and a line end on standard error, then
+// status 1 through exit, so that shutdown still puts a terminal back. For
+// failures before any output: the standard output stream holds nothing.
+[[noreturn]] void runtime_fail(std::string_view message);
 
 // Called by a plain writer whose write failed (reason: the system's text for
 // the error). Output that did not arrive is data lost, so the run stops at
