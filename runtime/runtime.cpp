@@ -27,13 +27,6 @@ struct live_buffer_record {
 };
 live_buffer_record live_buffer;
 
-void wipe(char* buffer, size_t count) {
-    std::memset(buffer, 0, count);
-    // The compiler must assume the barrier reads the buffer, so the memset
-    // above cannot be dropped as a dead store before free or exit.
-    __asm__ __volatile__("" : : "r"(buffer) : "memory");
-}
-
 // Everything the runtime shares starts zeroed; start-up clears it again.
 void clear_shared_state() {
     recorded = command_line{};
@@ -82,7 +75,7 @@ void runtime_fail(std::string_view message) {
 void runtime_write_failed(const char* reason) {
     std::fprintf(stderr, "zix: write error: %s\n", reason);
     if (live_buffer.buffer) {
-        wipe(live_buffer.buffer, live_buffer.count);
+        buffer_wipe(live_buffer.buffer, live_buffer.count);
         if (release_observer) release_observer(live_buffer.buffer, live_buffer.count);
     }
     // _Exit, not exit: exit would flush standard output once more into the
@@ -99,10 +92,17 @@ char* buffer_create(size_t count) {
 
 void buffer_wipe_release(char* buffer, size_t count) {
     if (buffer == nullptr) return;
-    wipe(buffer, count);
+    buffer_wipe(buffer, count);
     if (live_buffer.buffer == buffer) live_buffer = live_buffer_record{};
     if (release_observer) release_observer(buffer, count);
     std::free(buffer);
+}
+
+void buffer_wipe(char* bytes, size_t count) {
+    std::memset(bytes, 0, count);
+    // The compiler must assume the barrier reads the bytes, so the memset
+    // above cannot be dropped as a dead store before free or exit.
+    __asm__ __volatile__("" : : "r"(bytes) : "memory");
 }
 
 void buffer_observe_release(void (*observer)(const char*, size_t)) {

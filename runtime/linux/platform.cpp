@@ -1,11 +1,14 @@
 // The Linux platform layer's start-up, shutdown and choice of console device.
-#include "../platform.h"
+#include "runtime/platform.h"
 
-#include "plain_writer.h"
-#include "terminal.h"
-#include "terminal_writer.h"
+#include "runtime/linux/plain_writer.h"
+#include "runtime/linux/terminal.h"
+#include "runtime/linux/terminal_writer.h"
 
+// The terminal writer's buffer goes to the standard output stream before the
+// terminal layer sends anything through it.
 void platform_init() {
+    term_output_buffer_init();
     term_init();
 }
 

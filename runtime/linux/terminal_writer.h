@@ -5,9 +5,14 @@
 
 #include <cstddef>
 
-#include "../console_device.h"
+#include "runtime/console_device.h"
 
 extern const console_device terminal_writer;
+
+// Gives the standard output stream a buffer of the writer's own, before
+// anything is written through the stream: what the writer stages there on
+// its way to the terminal is overwritten with zero bytes after each write.
+void term_output_buffer_init();
 
 // The longest form a console byte takes on the terminal.
 constexpr size_t term_max_form = 9;
