@@ -98,7 +98,7 @@ void buffer_wipe_release(char* buffer, size_t count) {
     std::free(buffer);
 }
 
-void buffer_wipe(char* bytes, size_t count) {
+void buffer_wipe(void* bytes, size_t count) {
     std::memset(bytes, 0, count);
     // The compiler must assume the barrier reads the bytes, so the memset
     // above cannot be dropped as a dead store before free or exit.

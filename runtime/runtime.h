@@ -41,7 +41,7 @@ char* buffer_create(size_t count);
 void buffer_wipe_release(char* buffer, size_t count);
 // Overwrites count bytes with zero bytes in a way the optimiser cannot drop:
 // for any memory of ours that held generated text.
-void buffer_wipe(char* bytes, size_t count);
+void buffer_wipe(void* bytes, size_t count);
 // Test seam: called with the buffer just before it is released, and with the
 // wiped live buffer when a failed write ends the process.
 void buffer_observe_release(void (*observer)(const char* buffer, size_t count));

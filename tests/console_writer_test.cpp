@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console_sim.h"
@@ -287,6 +289,36 @@ TEST(ConsoleWriter, FailedCellWriteDropsTheRestOfItsRun) {
     write("abc\rX");
     EXPECT_EQ(mid.row_text(3), "X");
     EXPECT_EQ(cursor_of(mid), (con_coord{1, 3}));
+}
+
+// The text passes through the writer's run and its row of cells on its way
+// into the console; neither may keep any of it once the write is done,
+// whether the text filled several runs, was cut by a failed cell write or
+// ran past the bottom of the buffer.
+TEST(ConsoleWriter, NoTextStaysInTheWritersMemory) {
+    struct case_row {
+        const char* what;
+        std::string bytes;
+        std::set<int> failing_writes;
+    };
+    const case_row rows[] = {
+        {"a short line", "secret\r\n", {}},
+        {"several runs", std::string(3000, 'k') + "\tx\by", {}},
+        {"a failed cell write", std::string(200, 'k') + "\rmore", {2}},
+        {"scrolled", std::string(25, '\n') + std::string(90, 'k'), {}},
+    };
+    for (const case_row& row : rows) {
+        console_sim& sim = use_console_sim(80, 25, kWindow80x25, {0, 20});
+        sim.failing_write_calls = row.failing_writes;
+        start_writer();
+        write(row.bytes);
+        ASSERT_FALSE(sim.cells_written.empty()) << row.what;
+        std::string_view run;
+        std::string_view cells;
+        con_scratch(&run, &cells);
+        EXPECT_EQ(run.find_first_not_of('\0'), std::string_view::npos) << row.what;
+        EXPECT_EQ(cells.find_first_not_of('\0'), std::string_view::npos) << row.what;
+    }
 }
 
 TEST(ConsoleWriter, UnreadableBufferAtAWriteStartUsesTheRegionsTopLeft) {

@@ -11,8 +11,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-#include "../console_device.h"
+#include "runtime/console_device.h"
 
 using con_handle = void*;
 
@@ -78,5 +79,10 @@ void con_reset(const console_api* api);
 void con_write(const char* bytes, size_t count);
 void con_size(uint32_t* width, uint32_t* height);
 int32_t con_cursor_column();
+
+// Test seam: the writer's own memory that text passes through on its way
+// into the cells (the run, and the row of cells handed to the console), as
+// raw bytes. Between writes it holds nothing but zero bytes.
+void con_scratch(std::string_view* run, std::string_view* cells);
 
 extern const console_device console_writer;
