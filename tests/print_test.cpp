@@ -47,17 +47,17 @@ TEST_F(PrintTest, OtherFileNumbersWriteNothing) {
 }
 
 TEST_F(PrintTest, ZonePaddingCountsFromTheColumn) {
-    struct Row {
+    struct case_row {
         std::string text;
         std::string padding;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {"", std::string(14, ' ')},
         {"12345", std::string(9, ' ')},
         {std::string(14, 'x'), std::string(14, ' ')},
         {std::string(13, 'x'), std::string(1, ' ')},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         recording_console& con = use_recording_console();
         print_text(0, row.text, PrintMode::next_zone);
         EXPECT_EQ(con.bytes, row.text + row.padding) << row.text.size();
@@ -125,23 +125,58 @@ TEST_F(PrintTest, ColumnFollowsTheLastLineEnd) {
     EXPECT_EQ(print_console_column(), 100);
 }
 
-// The line-end scan reads long texts eight bytes at a time: a CR or LF at any
-// place relative to those words, and a text with none, must all be found.
+// The line-end scan reads texts eight bytes at a time, and a text of 8 to 16
+// bytes as its first and last eight bytes at once: a CR or LF at any place
+// relative to those words, among bytes of any kind, and a text with none,
+// must all be found.
 TEST_F(PrintTest, LineEndFoundAnywhereInALongText) {
-    for (size_t length : {1u, 7u, 8u, 9u, 16u, 17u, 40u}) {
-        for (size_t at = 0; at < length; ++at) {
-            for (char end : {'\n', '\r'}) {
-                use_recording_console(0);
-                std::string text(length, '\x0b');  // 0B differs from 0A and 0D in one bit
-                text[at] = end;
-                print_text(0, text, PrintMode::nothing);
-                EXPECT_EQ(print_console_column(), static_cast<int32_t>(length - at - 1))
-                    << length << ' ' << at << ' ' << int{end};
+    // 0B differs from 0A and 0D in one bit; x and FF are far from both.
+    for (char filler : {'\x0b', 'x', '\xff'}) {
+        for (size_t length : {1u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 40u}) {
+            // Each text twice: the first print opens the console, the second
+            // finds it open, as every print but the first of a run does.
+            for (size_t at = 0; at < length; ++at) {
+                for (char end : {'\n', '\r'}) {
+                    use_recording_console(0);
+                    std::string text(length, filler);
+                    text[at] = end;
+                    for (int print = 0; print < 2; ++print) {
+                        print_text(0, text, PrintMode::nothing);
+                        EXPECT_EQ(print_console_column(), static_cast<int32_t>(length - at - 1))
+                            << length << ' ' << at << ' ' << int{end} << ' ' << int{filler};
+                    }
+                }
+            }
+            use_recording_console(0, 3);
+            print_text(0, std::string(length, filler), PrintMode::nothing);
+            EXPECT_EQ(print_console_column(), static_cast<int32_t>(length + 2));
+            print_text(0, std::string(length, filler), PrintMode::nothing);
+            EXPECT_EQ(print_console_column(), static_cast<int32_t>(2 * length + 2));
+        }
+    }
+}
+
+// Short texts without a line end, printed one after another as string mode
+// prints its copies, on lines of every kind of width and from a cursor
+// inside or past the line: the column is always the bytes so far modulo the
+// width.
+TEST_F(PrintTest, ColumnOfRepeatedShortTexts) {
+    for (uint32_t width : {0u, 5u, 12u, 13u, 80u}) {
+        for (int32_t cursor : {1, 7, 200}) {
+            for (size_t length : {8u, 12u, 16u}) {
+                recording_console& con = use_recording_console(width, cursor);
+                const std::string text(length, '\x80');
+                uint64_t bytes = static_cast<uint64_t>(cursor - 1);
+                for (int copy = 0; copy < 30; ++copy) {
+                    print_text(0, text, PrintMode::nothing);
+                    bytes += length;
+                    const uint64_t want = width != 0 ? bytes % width : bytes;
+                    ASSERT_EQ(print_console_column(), static_cast<int32_t>(want))
+                        << width << ' ' << cursor << ' ' << length << ' ' << copy;
+                }
+                EXPECT_EQ(con.write_count, 30u);
             }
         }
-        use_recording_console(0, 3);
-        print_text(0, std::string(length, '\x0c'), PrintMode::nothing);
-        EXPECT_EQ(print_console_column(), static_cast<int32_t>(length + 2));
     }
 }
 
