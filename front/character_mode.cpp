@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string_view>
 
-#include "../runtime/number.h"
-#include "../runtime/print.h"
-#include "../runtime/random.h"
-#include "../runtime/runtime.h"
-#include "front.h"
+#include "front/front.h"
+#include "runtime/number.h"
+#include "runtime/print.h"
+#include "runtime/random.h"
+#include "runtime/runtime.h"
 
 namespace {
 

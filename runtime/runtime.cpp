@@ -1,13 +1,13 @@
-#include "runtime.h"
+#include "runtime/runtime.h"
 
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform.h"
-#include "print.h"
-#include "random.h"
+#include "runtime/platform.h"
+#include "runtime/print.h"
+#include "runtime/random.h"
 
 namespace {
 
@@ -17,7 +17,9 @@ struct command_line {
     int runtime_mode;
 };
 
-int32_t use_count = 0;
+// Counted: only the first init and the matching last exit do any work, so
+// that a second start-up hook (a test, another library's) changes nothing.
+int32_t runtime_use_count = 0;
 command_line recorded;
 void (*release_observer)(const char*, size_t) = nullptr;
 
@@ -37,19 +39,15 @@ void clear_shared_state() {
 }  // namespace
 
 void runtime_init() {
-    if (++use_count != 1) return;
+    if (++runtime_use_count != 1) return;
     clear_shared_state();
     platform_init();
     std::setlocale(LC_CTYPE, "");
 }
 
 void runtime_exit() {
-    if (--use_count != 0) return;
+    if (--runtime_use_count != 0) return;
     platform_exit();
-}
-
-int32_t runtime_use_count() {
-    return use_count;
 }
 
 void runtime_set_args(int argc, char** argv, int mode) {

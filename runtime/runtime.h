@@ -12,7 +12,6 @@
 // destructor; tests may call them directly.
 void runtime_init();
 void runtime_exit();
-int32_t runtime_use_count();
 
 // Records the command line; runtime_arg(n) is a copy of argument n, or the
 // empty string when fewer than n + 1 were recorded.

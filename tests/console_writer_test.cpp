@@ -63,19 +63,19 @@ TEST(ConsoleWriter, LineEndsMoveTheCursorWithoutBecomingCells) {
 }
 
 TEST(ConsoleWriter, TabsWriteSpacesToTheNextMultipleOfEight) {
-    struct Row {
+    struct case_row {
         int16_t column;
         std::string row3, row4;
         con_coord cursor;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {0, "        |", "", {9, 3}},
         {5, ".....   |", "", {9, 3}},
         {8, "........        |", "", {17, 3}},
         // From column 77 the three spaces end the row; the text goes on below.
         {77, std::string(77, '.'), "|", {1, 4}},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         console_sim& sim = use_console_sim(80, 25, kWindow80x25, {row.column, 3});
         sim.put(0, 3, std::string(80, '.'));
         start_writer();
@@ -87,16 +87,16 @@ TEST(ConsoleWriter, TabsWriteSpacesToTheNextMultipleOfEight) {
 }
 
 TEST(ConsoleWriter, BackspaceMovesLeftWithoutErasing) {
-    struct Row {
+    struct case_row {
         int16_t column;
         std::string bytes, text;
         con_coord cursor;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {0, "\b", "", {0, 2}},        {0, "\bX", "X", {1, 2}},      {0, "abc\b", "abc", {2, 2}},
         {0, "abc\bX", "abX", {3, 2}}, {0, "a\b\b\bX", "X", {1, 2}},  // stops at the left edge
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         console_sim& sim = use_console_sim(80, 25, kWindow80x25, {row.column, 2});
         start_writer();
         write(row.bytes);
@@ -357,18 +357,18 @@ TEST(ConsoleWriter, FailedMeasurementSendsLaterWritesToThePlainWriter) {
 }
 
 TEST(ConsoleWriter, WhatIsNotAUsableConsoleGetsThePlainWriter) {
-    struct Row {
+    struct case_row {
         const char* what;
         int16_t columns, rows;
         con_rect window;
         bool is_console;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {"a file or a pipe", 80, 25, kWindow80x25, false},
         {"a buffer one column wide", 1, 25, con_rect{0, 0, 0, 24}, true},
         {"a window one row high", 80, 25, con_rect{0, 7, 79, 7}, true},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         console_sim& sim = use_console_sim(row.columns, row.rows, row.window, {0, 0});
         sim.output_is_console = row.is_console;
         uint32_t width = 0;

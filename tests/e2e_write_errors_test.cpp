@@ -18,12 +18,12 @@ using args_t = std::vector<std::string>;
 // one line on standard error, status 1. The large counts would run for
 // minutes if the run went on after the first failure.
 TEST(EndToEnd, FailedWritesEndTheRunWithStatus1) {
-    struct Row {
+    struct case_row {
         args_t args;
         output_kind kind;
         std::string reason;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {{"-c", "1000000"}, output_kind::dev_full, "No space left on device"},
         {{"-s", "100000000"}, output_kind::dev_full, "No space left on device"},
         {{"-a"}, output_kind::dev_full, "No space left on device"},
@@ -33,7 +33,7 @@ TEST(EndToEnd, FailedWritesEndTheRunWithStatus1) {
         {{"-s", "100000000"}, output_kind::closed, "Bad file descriptor"},
         {{"-a"}, output_kind::closed, "Bad file descriptor"},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         const run_result r = run_program(ZIX_PROGRAM, row.args, row.kind);
         EXPECT_EQ(r.exit_status, 1) << testing::PrintToString(row.args);
         EXPECT_EQ(r.err, "zix: write error: " + row.reason + "\n");

@@ -116,12 +116,12 @@ TEST_F(ModesTest, CharacterModeFromAKnownSeedAndWord) {
 }
 
 TEST_F(ModesTest, CharacterModeShapes) {
-    struct Row {
+    struct case_row {
         std::string count, low, high;
         size_t length;
         int first, last;  // inclusive byte range
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {"", "", "", 255, 'A', 'Z'},
         {"1", "", "", 1, 'A', 'Z'},
         {"10", "48", "", 10, 'A', 'Z'},  // a lone low is ignored
@@ -130,7 +130,7 @@ TEST_F(ModesTest, CharacterModeShapes) {
         {"&H100", "&H61", "&O172", 256, 'a', 'z'},
     };
     seed_random(99.0, 5);
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         recording_console& con = use_recording_console();
         character_mode(row.count, row.low, row.high);
         ASSERT_EQ(con.writes.size(), 2u);
@@ -188,18 +188,18 @@ TEST_F(ModesTest, BufferIsAllZeroWhenReleased) {
 using expected::repeat;
 
 TEST_F(ModesTest, StringModeBytes) {
-    struct Row {
+    struct case_row {
         std::string count, text, want;
         size_t writes;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {"", "", repeat("lorem ipsum ", 255), 255},
         {"2", "ab", "abab", 2},
         {"3", "", repeat("lorem ipsum ", 3), 3},
         {"1", "a b", "a b", 1},
         {"&B11", std::string("\0x\n", 3), repeat(std::string("\0x\n", 3), 3), 3},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         recording_console& con = use_recording_console();
         string_mode(row.count, row.text);
         EXPECT_EQ(con.bytes, row.want);

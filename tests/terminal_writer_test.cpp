@@ -9,7 +9,7 @@ namespace {
 
 std::string translated(const std::string& bytes) {
     std::string out;
-    char form[term_max_form];
+    char form[kTermMaxForm];
     for (const char c : bytes)
         out.append(form, term_translate(static_cast<unsigned char>(c), form));
     return out;

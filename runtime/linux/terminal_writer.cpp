@@ -51,7 +51,7 @@ void term_write(const char* bytes, size_t count) {
         term_refresh_size();
     }
     size_t used = __fpending(stdout);
-    char form[term_max_form];
+    char form[kTermMaxForm];
     for (size_t i = 0; i < count; ++i) {
         const size_t length = term_translate(static_cast<unsigned char>(bytes[i]), form);
         if (length == 1) {
@@ -95,7 +95,7 @@ void term_output_buffer_init() {
     output_buffer_ours = std::setvbuf(stdout, output_buffer, mode, sizeof output_buffer) == 0;
 }
 
-size_t term_translate(unsigned char byte, char form[term_max_form]) {
+size_t term_translate(unsigned char byte, char form[kTermMaxForm]) {
     if (byte == 0x00) {
         form[0] = ' ';
         return 1;
@@ -104,8 +104,8 @@ size_t term_translate(unsigned char byte, char form[term_max_form]) {
         form[0] = static_cast<char>(byte);
         return 1;
     }
-    const char glyph[term_max_form] = {
+    const char glyph[kTermMaxForm] = {
         '\x1b', '%', 'G', '\xef', '\x80', static_cast<char>(byte | 0x80), '\x1b', '%', '@'};
-    for (size_t i = 0; i < term_max_form; ++i) form[i] = glyph[i];
-    return term_max_form;
+    for (size_t i = 0; i < kTermMaxForm; ++i) form[i] = glyph[i];
+    return kTermMaxForm;
 }

@@ -90,11 +90,11 @@ void view_measure() {
 }
 
 void std_handles_init() {
-    con_state.input = api().get_std_handle(con_std_input);
-    con_state.output = api().get_std_handle(con_std_output);
+    con_state.input = api().get_std_handle(kConStdInput);
+    con_state.output = api().get_std_handle(kConStdOutput);
     uint32_t mode = 0;
     if (con_state.input != nullptr && api().get_console_mode(con_state.input, &mode)) {
-        api().set_console_mode(con_state.input, mode | con_enable_processed_input);
+        api().set_console_mode(con_state.input, mode | kConEnableProcessedInput);
     }
 }
 

@@ -42,9 +42,9 @@ struct con_buffer_info {  // the parts of CONSOLE_SCREEN_BUFFER_INFO in use
 };
 
 // STD_INPUT_HANDLE, STD_OUTPUT_HANDLE and ENABLE_PROCESSED_INPUT.
-constexpr uint32_t con_std_input = static_cast<uint32_t>(-10);
-constexpr uint32_t con_std_output = static_cast<uint32_t>(-11);
-constexpr uint32_t con_enable_processed_input = 0x0001;
+constexpr uint32_t kConStdInput = static_cast<uint32_t>(-10);
+constexpr uint32_t kConStdOutput = static_cast<uint32_t>(-11);
+constexpr uint32_t kConEnableProcessedInput = 0x0001;
 
 // One entry per Win32 call, with the call's arguments and result. The results
 // that the writer ignores are still reported, so a simulation can log them.

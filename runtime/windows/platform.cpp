@@ -1,10 +1,10 @@
 // The Windows platform layer's start-up and choice of console device.
-#include "../platform.h"
+#include "runtime/platform.h"
 
 #include <float.h>
 
-#include "console_win32.h"
-#include "console_writer.h"
+#include "runtime/windows/console_win32.h"
+#include "runtime/windows/console_writer.h"
 
 // Precision control and rounding control cleared: 64-bit (extended)
 // precision, rounding to nearest, the mode the random source's and character
