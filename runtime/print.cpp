@@ -35,20 +35,49 @@ uint64_t load_word(const char* bytes) {
     return word;
 }
 
-// Whether any of the eight bytes in word is a CR or an LF.
-bool word_has_line_end(uint64_t word) {
+// Not 0 exactly when one of the eight bytes of the word at bytes is a CR or
+// an LF.
+uint64_t line_end_marks(const char* bytes) {
+    const uint64_t word = load_word(bytes);
     const uint64_t cr = word ^ (kOnes * '\r');
     const uint64_t lf = word ^ (kOnes * '\n');
     return (((cr - kOnes) & ~cr) | ((lf - kOnes) & ~lf)) & kHighBits;
 }
 
+using byte_vector = unsigned char __attribute__((vector_size(16)));
+using word_vector = uint64_t __attribute__((vector_size(16)));
+
+byte_vector load_vector(const char* bytes) {
+    byte_vector vector;
+    std::memcpy(&vector, bytes, sizeof vector);
+    return vector;
+}
+
+// All ones in the lanes of the 16 bytes at bytes that are a CR or an LF.
+byte_vector line_end_lanes(const char* bytes) {
+    const byte_vector v = load_vector(bytes);
+    return reinterpret_cast<byte_vector>((v == '\r') | (v == '\n'));
+}
+
+bool any_lane(byte_vector lanes) {
+    const auto words = reinterpret_cast<word_vector>(lanes);
+    return (words[0] | words[1]) != 0;
+}
+
 // Scans bytes backwards for the last CR or LF and gives the index just after
 // it, or 0 when there is none. A line of character mode can be very long and
-// hold no line end at all, so the scan skips eight bytes at a time while none
-// of them is one.
+// hold no line end at all, so the scan skips 64 bytes at a time, with one
+// test for four vectors, while none of them is one.
 [[gnu::noinline]] size_t after_last_line_end(const char* bytes, size_t count) {
     size_t i = count;
-    while (i >= 8 && !word_has_line_end(load_word(bytes + i - 8))) i -= 8;
+    while (i >= 64) {
+        const char* block = bytes + i - 64;
+        if (any_lane(line_end_lanes(block) | line_end_lanes(block + 16) |
+                     line_end_lanes(block + 32) | line_end_lanes(block + 48)))
+            break;
+        i -= 64;
+    }
+    while (i >= 8 && line_end_marks(bytes + i - 8) == 0) i -= 8;
     while (i > 0 && bytes[i - 1] != '\r' && bytes[i - 1] != '\n') --i;
     return i;
 }
@@ -86,9 +115,6 @@ inline uint32_t reduced_column(uint32_t column, uint32_t width) {
 // Whether a text of 8 to 16 bytes has no byte below 0E (so no CR or LF). Its
 // first and last eight bytes (which may overlap) are compared as one vector,
 // without a loop.
-using byte_vector = unsigned char __attribute__((vector_size(16)));
-using word_vector = uint64_t __attribute__((vector_size(16)));
-
 inline bool short_text_without_low_bytes(const char* bytes, size_t count) {
     if (count - 8 > 8) return false;
     const word_vector words = {load_word(bytes), load_word(bytes + count - 8)};

@@ -143,6 +143,39 @@ TEST_F(ModesTest, CharacterModeShapes) {
     }
 }
 
+// The line holds, byte for byte, the code of each draw as character_code
+// gives it, whichever way the mode computes it: ranges whose sums stay
+// below 2^53 (up to high = 2^21) and ranges past that, wrapped or above the
+// signed 32-bit range.
+TEST_F(ModesTest, LineIsTheCodeOfEachDraw) {
+    struct case_row {
+        uint32_t low, high;
+    };
+    const case_row rows[] = {
+        {65, 90},
+        {1, 255},
+        {1, 1u << 21},
+        {2, (1u << 21) + 1},
+        {100, 50},
+        {2147483642, 2147483652u},
+        {4294967295u, 4294967295u},
+        {1u << 21, 1u << 21},
+    };
+    for (const case_row& row : rows) {
+        seed_random(77.0, 5);
+        std::string want;
+        for (int i = 0; i < 3000; ++i) {
+            const int32_t code = character_code(next_random(1), row.low, row.high - row.low);
+            want += static_cast<char>(static_cast<uint32_t>(code) & 0xFFu);
+        }
+        seed_random(77.0, 5);
+        recording_console& con = use_recording_console();
+        character_mode("3000", std::to_string(row.low), std::to_string(row.high));
+        ASSERT_EQ(con.writes.size(), 2u);
+        EXPECT_TRUE(con.writes[0] == want) << row.low << ' ' << row.high;
+    }
+}
+
 TEST_F(ModesTest, CodesAbove255WrapAndEndsComeHalfAsOften) {
     seed_random(1234.0, 5);
     recording_console& con = use_recording_console();
