@@ -44,39 +44,28 @@ uint64_t line_end_marks(const char* bytes) {
     return (((cr - kOnes) & ~cr) | ((lf - kOnes) & ~lf)) & kHighBits;
 }
 
-using byte_vector = unsigned char __attribute__((vector_size(16)));
-using word_vector = uint64_t __attribute__((vector_size(16)));
-
-byte_vector load_vector(const char* bytes) {
-    byte_vector vector;
-    std::memcpy(&vector, bytes, sizeof vector);
-    return vector;
-}
-
-// All ones in the lanes of the 16 bytes at bytes that are a CR or an LF.
-byte_vector line_end_lanes(const char* bytes) {
-    const byte_vector v = load_vector(bytes);
-    return reinterpret_cast<byte_vector>((v == '\r') | (v == '\n'));
-}
-
-bool any_lane(byte_vector lanes) {
-    const auto words = reinterpret_cast<word_vector>(lanes);
-    return (words[0] | words[1]) != 0;
-}
-
-// Scans bytes backwards for the last CR or LF and gives the index just after
-// it, or 0 when there is none. A line of character mode can be very long and
-// hold no line end at all, so the scan skips 64 bytes at a time, with one
-// test for four vectors, while none of them is one.
-[[gnu::noinline]] size_t after_last_line_end(const char* bytes, size_t count) {
-    size_t i = count;
-    while (i >= 64) {
-        const char* block = bytes + i - 64;
-        if (any_lane(line_end_lanes(block) | line_end_lanes(block + 16) |
-                     line_end_lanes(block + 32) | line_end_lanes(block + 48)))
-            break;
-        i -= 64;
+// The index just after the last byte c in bytes, or 0 when there is none.
+// The library's memchr reads many bytes per step on every target, so a long
+// text is read forwards, from one c to the next.
+size_t after_last(const char* bytes, size_t count, char c) {
+    size_t after = 0;
+    while (const void* found = std::memchr(bytes + after, c, count - after)) {
+        after = static_cast<size_t>(static_cast<const char*>(found) - bytes) + 1;
     }
+    return after;
+}
+
+// The index just after the last CR or LF in bytes, or 0 when there is none.
+// A line of character mode can be very long and hold no line end at all: a
+// long text is left to memchr, a short one is read backwards eight bytes at a
+// time.
+[[gnu::noinline]] size_t after_last_line_end(const char* bytes, size_t count) {
+    if (count > 256) {
+        const size_t lf = after_last(bytes, count, '\n');
+        const size_t cr = after_last(bytes + lf, count - lf, '\r');
+        return cr != 0 ? lf + cr : lf;
+    }
+    size_t i = count;
     while (i >= 8 && line_end_marks(bytes + i - 8) == 0) i -= 8;
     while (i > 0 && bytes[i - 1] != '\r' && bytes[i - 1] != '\n') --i;
     return i;
@@ -112,14 +101,18 @@ inline uint32_t reduced_column(uint32_t column, uint32_t width) {
     return column;
 }
 
-// Whether a text of 8 to 16 bytes has no byte below 0E (so no CR or LF). Its
-// first and last eight bytes (which may overlap) are compared as one vector,
-// without a loop.
+// Not 0 exactly when one of the eight bytes in word is below 0E, the range
+// that holds CR and LF: fewer steps than the exact test, and text seldom has
+// such bytes.
+uint64_t low_byte_marks(uint64_t word) {
+    return (word - kOnes * 0x0E) & ~word & kHighBits;
+}
+
+// Whether a text of 8 to 16 bytes has no byte below 0E (so no CR or LF), as
+// its first and last eight bytes (which may overlap) show without a loop.
 inline bool short_text_without_low_bytes(const char* bytes, size_t count) {
     if (count - 8 > 8) return false;
-    const word_vector words = {load_word(bytes), load_word(bytes + count - 8)};
-    const auto low = reinterpret_cast<word_vector>(reinterpret_cast<byte_vector>(words) < 0x0E);
-    return (low[0] | low[1]) == 0;
+    return (low_byte_marks(load_word(bytes)) | low_byte_marks(load_word(bytes + count - 8))) == 0;
 }
 
 // The column follows the bytes handed over, whatever the device does with

@@ -132,7 +132,7 @@ TEST_F(PrintTest, ColumnFollowsTheLastLineEnd) {
 TEST_F(PrintTest, LineEndFoundAnywhereInALongText) {
     // 0B differs from 0A and 0D in one bit; x and FF are far from both.
     for (char filler : {'\x0b', 'x', '\xff'}) {
-        for (size_t length : {1u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 40u}) {
+        for (size_t length : {1u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 40u, 256u, 257u, 300u}) {
             // Each text twice: the first print opens the console, the second
             // finds it open, as every print but the first of a run does.
             for (size_t at = 0; at < length; ++at) {
@@ -153,6 +153,29 @@ TEST_F(PrintTest, LineEndFoundAnywhereInALongText) {
             print_text(0, std::string(length, filler), PrintMode::nothing);
             EXPECT_EQ(print_console_column(), static_cast<int32_t>(2 * length + 2));
         }
+    }
+}
+
+// With several line ends, whichever kind, the last one counts, in short texts
+// and long.
+TEST_F(PrintTest, LastOfSeveralLineEndsCounts) {
+    struct case_row {
+        size_t length;
+        std::vector<std::pair<size_t, char>> ends;
+        int32_t column;
+    };
+    const case_row rows[] = {
+        {40, {{3, '\n'}, {20, '\r'}}, 19},      {40, {{3, '\r'}, {20, '\n'}}, 19},
+        {40, {{20, '\r'}, {21, '\n'}}, 18},     {1000, {{100, '\n'}, {900, '\r'}}, 99},
+        {1000, {{100, '\r'}, {900, '\n'}}, 99}, {1000, {{5, '\n'}, {6, '\n'}, {999, '\r'}}, 0},
+        {1000, {{998, '\n'}, {999, '\n'}}, 0},  {1000, {{0, '\r'}, {500, '\n'}, {501, '\r'}}, 498},
+    };
+    for (const case_row& row : rows) {
+        std::string text(row.length, 'x');
+        for (const auto& [at, end] : row.ends) text[at] = end;
+        use_recording_console(0);
+        print_text(0, text, PrintMode::nothing);
+        EXPECT_EQ(print_console_column(), row.column) << row.length << ' ' << row.ends.size();
     }
 }
 
