@@ -11,8 +11,10 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <sstream>
+#include <map>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pty_harness.h"
@@ -44,13 +46,33 @@ bool holds(const std::string& dump, const std::string& piece) {
     return std::search(dump.begin(), dump.end(), searcher) != dump.end();
 }
 
-// The twelve-byte windows of line that the dump still holds, by offset.
+bool letter(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+
+// The twelve-byte windows of line that the dump still holds, by offset. The
+// line is all letters A to Z, so each window can only stand inside a run of
+// such letters: the dump is read once, and only those runs are looked into.
 std::vector<size_t> windows_left(const std::string& dump, const std::string& line) {
-    std::vector<size_t> found;
+    std::map<std::string_view, size_t> windows;
     for (size_t at = 0; at + kWindow <= line.size(); ++at) {
-        if (holds(dump, line.substr(at, kWindow))) found.push_back(at);
+        windows.emplace(std::string_view(line).substr(at, kWindow), at);
     }
-    return found;
+    std::set<size_t> found;
+    for (size_t i = 0; i < dump.size();) {
+        if (!letter(dump[i])) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < dump.size() && letter(dump[end])) ++end;
+        for (size_t at = i; at + kWindow <= end; ++at) {
+            const auto hit = windows.find(std::string_view(dump).substr(at, kWindow));
+            if (hit != windows.end()) found.insert(hit->second);
+        }
+        i = end;
+    }
+    return std::vector<size_t>(found.begin(), found.end());
 }
 
 struct dump_file {
