@@ -13,11 +13,11 @@
 
 namespace {
 
-// A sanitizer's runtime reserves its shadow memory in mappings of hundreds of
+// A sanitizer's runtime reserves its shadow memory in mappings of tens of
 // megabytes to terabytes, far larger than anything a short run of the program
-// maps itself (the tests' runs map a few megabytes); mappings that large are
-// left out.
-constexpr size_t kLargestMapping = size_t{64} << 20;
+// maps itself (the tests' runs map a few megabytes, the largest its stack);
+// mappings that large are left out.
+constexpr size_t kLargestMapping = size_t{16} << 20;
 constexpr size_t kMapsCapacity = size_t{8} << 20;
 constexpr size_t kPage = 4096;
 

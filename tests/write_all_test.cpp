@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
+#include <cstdio>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -38,6 +38,35 @@ struct interrupting_timer {
     bool active;
 };
 
+// Starts a process that reads the pipe fds to its end, slowly, and keeps what
+// it read in a file; gives that file. (A process, not a thread: under an
+// emulator, threads and a busy timer signal do not always get along.)
+FILE* start_slow_reader(const int fds[2], pid_t* pid) {
+    FILE* kept = std::tmpfile();
+    *pid = fork();
+    if (*pid != 0) return kept;
+    const int read_fd = fds[0];
+    close(fds[1]);  // the pipe ends when the writer closes its end
+    char chunk[3000];
+    for (;;) {
+        const ssize_t n = read(read_fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (std::fwrite(chunk, 1, static_cast<size_t>(n), kept) != static_cast<size_t>(n)) _exit(1);
+        usleep(50);
+    }
+    _exit(std::fflush(kept) == 0 ? 0 : 1);
+}
+
+std::string read_back(FILE* file) {
+    std::string data;
+    std::rewind(file);
+    char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) data.append(chunk, n);
+    std::fclose(file);
+    return data;
+}
+
 TEST(WriteAll, EveryByteArrivesInOrderThroughAPipeThatPushesBack) {
     struct case_row {
         const char* what;
@@ -57,24 +86,22 @@ TEST(WriteAll, EveryByteArrivesInOrderThroughAPipeThatPushesBack) {
         ASSERT_EQ(pipe(fds), 0);
         fcntl(fds[1], F_SETPIPE_SZ, 4096);
         if (row.nonblocking) fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK);
-        std::string got;
-        std::thread reader([&] {
-            char chunk[3000];
-            for (;;) {
-                const ssize_t n = read(fds[0], chunk, sizeof chunk);
-                if (n <= 0) break;
-                got.append(chunk, static_cast<size_t>(n));
-                std::this_thread::sleep_for(std::chrono::microseconds(50));
-            }
-        });
+        std::fflush(nullptr);  // nothing of this process's streams doubled in the child
+        pid_t reader = -1;
+        FILE* kept = start_slow_reader(fds, &reader);
+        ASSERT_GT(reader, 0);
+        close(fds[0]);
         int result = -2;
         {
             const interrupting_timer timer(row.interrupted);
             result = write_all(fds[1], data.data(), data.size());
         }
         close(fds[1]);
-        reader.join();
-        close(fds[0]);
+        int status = -1;
+        while (waitpid(reader, &status, 0) < 0 && errno == EINTR) {
+        }
+        EXPECT_EQ(status, 0) << row.what;
+        const std::string got = read_back(kept);
         EXPECT_EQ(result, 0) << row.what;
         EXPECT_TRUE(got == data) << row.what << ": " << got.size() << " bytes";
     }
