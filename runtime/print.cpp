@@ -26,6 +26,9 @@ file_entry* select_entry(int32_t file_number) {
     return nullptr;
 }
 
+// Texts longer than this are scanned for line ends by memchr.
+constexpr size_t kLongText = 256;
+
 constexpr uint64_t kOnes = 0x0101010101010101u;
 constexpr uint64_t kHighBits = kOnes << 7;
 
@@ -59,8 +62,8 @@ size_t after_last(const char* bytes, size_t count, char c) {
 // A line of character mode can be very long and hold no line end at all: a
 // long text is left to memchr, a short one is read backwards eight bytes at a
 // time.
-[[gnu::noinline]] size_t after_last_line_end(const char* bytes, size_t count) {
-    if (count > 256) {
+size_t after_last_line_end(const char* bytes, size_t count) {
+    if (count > kLongText) {
         const size_t lf = after_last(bytes, count, '\n');
         const size_t cr = after_last(bytes + lf, count - lf, '\r');
         return cr != 0 ? lf + cr : lf;
@@ -71,7 +74,8 @@ size_t after_last(const char* bytes, size_t count, char c) {
     return i;
 }
 
-// Opens the console entry on its first use.
+// Opens the console entry on its first use; out of line, so that the test
+// before it stays small wherever it is made.
 [[gnu::noinline]] void console_open() {
     const console_device* device = device_override ? device_override : &platform_console_device();
     console_entry = file_entry{};
@@ -118,7 +122,7 @@ inline bool short_text_without_low_bytes(const char* bytes, size_t count) {
 // The column follows the bytes handed over, whatever the device does with
 // them; it is brought up to date first, so that the device write is the last
 // step.
-[[gnu::noinline]] void entry_write(file_entry* entry, const char* bytes, size_t count) {
+void entry_write(file_entry* entry, const char* bytes, size_t count) {
     console_init();
     if (entry == nullptr || entry->device == nullptr) return;
     const size_t i = after_last_line_end(bytes, count);
@@ -158,6 +162,8 @@ void finish(file_entry* entry, PrintMode mode) {
     }
 }
 
+// Every print but the short one of print_text. Out of line, so that the short
+// print needs no frame of its own.
 [[gnu::noinline]] void print_and_finish(file_entry* entry, std::string_view text, PrintMode mode) {
     if (!text.empty()) entry_write(entry, text.data(), text.size());
     finish(entry, mode);
