@@ -203,6 +203,30 @@ TEST_F(PrintTest, ColumnOfRepeatedShortTexts) {
     }
 }
 
+// A zone after a run of short texts pads from where they left the column.
+TEST_F(PrintTest, ZoneAfterRepeatedShortTexts) {
+    struct case_row {
+        uint32_t width;
+        int32_t cursor;
+        int copies;
+        std::string finish;  // what next_zone writes then
+    };
+    const case_row rows[] = {
+        {80, 1, 3, std::string(4, ' ')},    // column 24: to 28
+        {80, 1, 7, newline},                // column 56: no room for the zone at 70
+        {80, 11, 9, std::string(12, ' ')},  // column 82 reduced to 2: to 14
+        {0, 1, 20, std::string(8, ' ')},    // column 160: to 168
+        {13, 1, 5, std::string(13, ' ')},   // column 40 reduced to 1: to 14
+    };
+    for (const case_row& row : rows) {
+        recording_console& con = use_recording_console(row.width, row.cursor);
+        for (int copy = 0; copy < row.copies; ++copy) print_text(0, "12345678", PrintMode::nothing);
+        print_end(0, PrintMode::next_zone);
+        ASSERT_EQ(con.writes.size(), static_cast<size_t>(row.copies) + 1);
+        EXPECT_EQ(con.writes.back(), row.finish) << row.width << ' ' << row.copies;
+    }
+}
+
 TEST_F(PrintTest, ColumnStartsAtTheConsolesCursor) {
     recording_console& con = use_recording_console(80, 31);
     print_text(0, "ab", PrintMode::next_zone);  // column 30 + 2 = 32: pad to 42
