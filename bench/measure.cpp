@@ -1,10 +1,11 @@
 // Runs one or more commands, each with its standard output going to /dev/null,
 // RUNS times in turn (A B C A B C ...), so that a change in the machine's load
-// touches them alike. For each command, one line: the shortest wall time and
-// the shortest processor time (user and system, the command's own and that of
-// the processes it waited for) in nanoseconds, and the largest peak resident
-// set in KiB: "WALL_NS CPU_NS KIB". On a busy machine the processor time is
-// the steadier figure.
+// touches them alike. For each command, one line: the median wall time and
+// the median processor time (user and system, the command's own and that of
+// the processes it waited for) of its runs in nanoseconds, and the largest
+// peak resident set in KiB: "WALL_NS CPU_NS KIB". On a busy machine the
+// processor time is the steadier figure; the median keeps one run slowed by
+// another program's burst from moving it.
 // Usage: measure RUNS COMMAND [ARGS...] [-- COMMAND [ARGS...]]...
 #include <fcntl.h>
 #include <spawn.h>
@@ -12,6 +13,7 @@
 #include <sys/wait.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,10 +25,16 @@ extern char** environ;
 namespace {
 
 struct figures {
-    int64_t wall = INT64_MAX;
-    int64_t cpu = INT64_MAX;
+    std::vector<int64_t> wall;
+    std::vector<int64_t> cpu;
     long peak_kib = 0;
 };
+
+int64_t median(std::vector<int64_t> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
 
 int64_t now_ns() {
     timespec t{};
@@ -60,8 +68,8 @@ bool run_once(char** argv, figures* f) {
         return false;
     }
     const int64_t cpu = ns(usage.ru_utime) + ns(usage.ru_stime);
-    if (wall < f->wall) f->wall = wall;
-    if (cpu < f->cpu) f->cpu = cpu;
+    f->wall.push_back(wall);
+    f->cpu.push_back(cpu);
     if (usage.ru_maxrss > f->peak_kib) f->peak_kib = usage.ru_maxrss;
     return true;
 }
@@ -74,6 +82,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int runs = std::atoi(argv[1]);
+    if (runs < 1) {
+        std::fprintf(stderr, "measure: RUNS must be at least 1\n");
+        return 2;
+    }
     std::vector<char**> commands{argv + 2};
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) {
@@ -88,8 +100,8 @@ int main(int argc, char** argv) {
         }
     }
     for (const figures& f : results) {
-        std::printf("%lld %lld %ld\n", static_cast<long long>(f.wall),
-                    static_cast<long long>(f.cpu), f.peak_kib);
+        std::printf("%lld %lld %ld\n", static_cast<long long>(median(f.wall)),
+                    static_cast<long long>(median(f.cpu)), f.peak_kib);
     }
     return 0;
 }

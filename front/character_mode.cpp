@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string_view>
 
-#include "../runtime/number.h"
-#include "../runtime/print.h"
-#include "../runtime/random.h"
-#include "../runtime/runtime.h"
-#include "front.h"
+#include "front/front.h"
+#include "runtime/number.h"
+#include "runtime/print.h"
+#include "runtime/random.h"
+#include "runtime/runtime.h"
 
 namespace {
 
@@ -56,22 +56,43 @@ int32_t code_by_all_roundings(uint64_t sum, bool bit64) {
     return static_cast<int32_t>(n);
 }
 
+// The code of the draw u = y × 2^-32 when the sum below is under 2^53: then
+// the first two roundings change nothing, only the rounding to an integer is
+// left, and the code is below 2^21. Adding just under one half, plus one more
+// when the integer part is odd, carries into the integer part exactly when
+// it must round up.
+inline int32_t code_of_short_sum(uint64_t sum) {
+    const uint64_t odd = (sum >> 32) & 1;
+    return static_cast<int32_t>((sum + 0x7FFFFFFFu + odd) >> 32);
+}
+
 // The code for the draw u = y × 2^-32; see character_code.
 inline int32_t code_of_word(uint32_t y, uint32_t low, uint32_t span) {
     const uint64_t product = uint64_t{y} * span;  // below 2^64: exact
     const uint64_t sum = product + (uint64_t{low} << 32);
     const bool bit64 = sum < product;  // the sum carried into a 65th bit
-    // Below 2^53 the first two roundings change nothing: only the rounding to
-    // an integer is left, and the code is below 2^21. That holds whenever
-    // low <= high <= 2^21, every range of byte codes among them, so this is
-    // the part kept inline.
-    if (!bit64 && sum < (uint64_t{1} << 53)) {
-        // Adding just under one half, plus one more when the integer part is
-        // odd, carries into the integer part exactly when it must round up.
-        const uint64_t odd = (sum >> 32) & 1;
-        return static_cast<int32_t>((sum + 0x7FFFFFFFu + odd) >> 32);
-    }
+    if (!bit64 && sum < (uint64_t{1} << 53)) return code_of_short_sum(sum);
     return code_by_all_roundings(sum, bit64);
+}
+
+// The bytes of count draws. When low <= high <= 2^21 (every range of byte
+// codes among them), every sum y × span + low × 2^32 is below high × 2^32,
+// so below 2^53: the whole line takes the short way with no test per draw,
+// in a loop simple enough for the compiler to do several draws at once.
+void store_codes(const uint32_t* words, uint32_t count, uint32_t low, uint32_t high, char* bytes) {
+    const uint32_t span = high - low;
+    if (low <= high && high <= (uint32_t{1} << 21)) {
+        const uint64_t base = uint64_t{low} << 32;
+        for (uint32_t k = 0; k < count; ++k) {
+            const uint64_t sum = uint64_t{words[k]} * span + base;
+            bytes[k] = static_cast<char>(static_cast<uint32_t>(code_of_short_sum(sum)) & 0xFFu);
+        }
+        return;
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        const int32_t n = code_of_word(words[k], low, span);
+        bytes[k] = static_cast<char>(static_cast<uint32_t>(n) & 0xFFu);
+    }
 }
 
 }  // namespace
@@ -105,30 +126,24 @@ void character_mode(const std::string& arg2, const std::string& arg3, const std:
         if (high == 0 || low == 0) report_argument_error(1);
     }
 
-    // A line this long cannot be held; that is a failure, not a success.
-    if (count > kMaxCount) {
-        print_text(0, kCountTooLarge, PrintMode::newline);
-        runtime_end(1);
-    }
+    // A line this long cannot be held; that is a failure, not a success, and
+    // its message is no part of the output.
+    if (count > kMaxCount) runtime_fail(kCountTooLarge);
     char* buffer = buffer_create(count);
-    if (buffer == nullptr) {
-        print_text(0, kNoMemory, PrintMode::newline);
-        runtime_end(1);
-    }
+    if (buffer == nullptr) runtime_fail(kNoMemory);
     std::memset(buffer, ' ', count);
 
     // One draw per character, in order, taken a block at a time: see
-    // next_random_words.
-    const uint32_t span = high - low;
+    // next_random_words. The draws give the line away as well as its bytes
+    // do, so they are wiped too.
     uint32_t words[kDrawBlock];
     for (uint32_t i = 0; i < count;) {
         const uint32_t block = std::min(count - i, kDrawBlock);
         next_random_words(words, block);
-        for (uint32_t k = 0; k < block; ++k, ++i) {
-            const int32_t n = code_of_word(words[k], low, span);
-            buffer[i] = static_cast<char>(static_cast<uint32_t>(n) & 0xFFu);
-        }
+        store_codes(words, block, low, high, buffer + i);
+        i += block;
     }
+    buffer_wipe(words, sizeof words);
     print_text(0, std::string_view(buffer, count), PrintMode::newline);
     buffer_wipe_release(buffer, count);
 }

@@ -1,7 +1,7 @@
 #include <string>
 
-#include "../runtime/print.h"
-#include "front.h"
+#include "front/front.h"
+#include "runtime/print.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 #include <string>
 #include <string_view>
 
-#include "../runtime/print.h"
-#include "../runtime/random.h"
-#include "../runtime/runtime.h"
-#include "front.h"
+#include "front/front.h"
+#include "runtime/print.h"
+#include "runtime/random.h"
+#include "runtime/runtime.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <string_view>
 
-#include "../runtime/number.h"
-#include "../runtime/print.h"
-#include "front.h"
+#include "front/front.h"
+#include "runtime/number.h"
+#include "runtime/print.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <string_view>
 
-#include "../runtime/print.h"
-#include "../runtime/runtime.h"
-#include "front.h"
+#include "front/front.h"
+#include "runtime/print.h"
+#include "runtime/runtime.h"
 
 namespace {
 

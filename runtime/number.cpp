@@ -1,4 +1,4 @@
-#include "number.h"
+#include "runtime/number.h"
 
 #include <cctype>
 #include <cerrno>

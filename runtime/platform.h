@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "console_device.h"
+#include "runtime/console_device.h"
 
 // Seconds from the platform clock; the seed is derived from it.
 double platform_clock_seconds();

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "console_device.h"
+#include "runtime/console_device.h"
 
 enum class PrintMode : uint32_t {
     nothing = 0,

@@ -1,23 +1,23 @@
-#include "random.h"
+#include "runtime/random.h"
 
 #include <cmath>
 
-#include "platform.h"
+#include "runtime/platform.h"
 
 namespace {
 
-constexpr int kStateWords = 624;  // N of MT19937
-constexpr int kShift = 397;       // M of MT19937
-constexpr uint32_t MATRIX_A = 0x9908B0DFu;
-constexpr uint32_t UPPER_MASK = 0x80000000u;
-constexpr uint32_t LOWER_MASK = 0x7FFFFFFFu;
+constexpr int kStateWords = 624;              // N of MT19937
+constexpr int kShift = 397;                   // M of MT19937
+constexpr uint32_t kMatrixA = 0x9908B0DFu;    // MATRIX_A of MT19937
+constexpr uint32_t kUpperMask = 0x80000000u;  // UPPER_MASK
+constexpr uint32_t kLowerMask = 0x7FFFFFFFu;  // LOWER_MASK
 constexpr double kTwoToMinus32 = 1.0 / 4294967296.0;
 constexpr int kMixedMode = 5;
 
-enum class Generator { unseeded, plain, mixed };
+enum class generator_kind { unseeded, plain, mixed };
 
-struct RandomState {
-    Generator active;
+struct random_state {
+    generator_kind active;
     double last_random;
     uint32_t mt_state[kStateWords];
     int mt_position;
@@ -25,7 +25,7 @@ struct RandomState {
     uint32_t entropy_word;
 };
 
-RandomState state;
+random_state state;
 double (*clock_source)() = nullptr;
 uint32_t (*entropy_source)() = nullptr;
 
@@ -40,8 +40,8 @@ uint32_t temper(uint32_t y) {
 // One word of the twist: word k from itself, word k + 1 and word k + 397
 // (indices modulo 624, passed in already reduced).
 inline uint32_t twisted(uint32_t k_word, uint32_t next_word, uint32_t far_word) {
-    const uint32_t y = (k_word & UPPER_MASK) | (next_word & LOWER_MASK);
-    return far_word ^ (y >> 1) ^ ((y & 1u) ? MATRIX_A : 0u);
+    const uint32_t y = (k_word & kUpperMask) | (next_word & kLowerMask);
+    return far_word ^ (y >> 1) ^ ((y & 1u) ? kMatrixA : 0u);
 }
 
 void twist() {
@@ -127,16 +127,16 @@ void seed_random(double seed, int32_t mode) {
     m[0] = s;
     for (int i = 1; i < kStateWords; ++i) m[i] = 1664525u * m[i - 1] + 1013904223u;
     state.mt_position = kStateWords;
-    state.active = mode == kMixedMode ? Generator::mixed : Generator::plain;
+    state.active = mode == kMixedMode ? generator_kind::mixed : generator_kind::plain;
 }
 
 double next_random(float a) {
     // A draw before any seeding behaves as if the clock had read 0.
-    if (state.active == Generator::unseeded) seed_random(0.0, kMixedMode);
+    if (state.active == generator_kind::unseeded) seed_random(0.0, kMixedMode);
     draw_registers r = load_registers();
     // An argument of 0 takes the previous value in place of a twister step.
     uint32_t y = a == 0.0f ? fraction_bits(state.last_random) : twister_word(r);
-    if (state.active == Generator::mixed) y = mix(r, y);
+    if (state.active == generator_kind::mixed) y = mix(r, y);
     store_registers(r);
     state.last_random = y * kTwoToMinus32;
     return state.last_random;
@@ -144,8 +144,8 @@ double next_random(float a) {
 
 void next_random_words(uint32_t* words, size_t count) {
     if (count == 0) return;
-    if (state.active == Generator::unseeded) seed_random(0.0, kMixedMode);
-    const bool mixed = state.active == Generator::mixed;
+    if (state.active == generator_kind::unseeded) seed_random(0.0, kMixedMode);
+    const bool mixed = state.active == generator_kind::mixed;
     draw_registers r = load_registers();
     for (size_t i = 0; i < count; ++i) {
         const uint32_t y = twister_word(r);
@@ -161,7 +161,7 @@ void random_use_sources(double (*clock)(), uint32_t (*entropy)()) {
 }
 
 void random_reset() {
-    state = RandomState{};
+    state = random_state{};
 }
 
 uint32_t random_entropy_word() {

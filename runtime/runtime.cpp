@@ -1,12 +1,12 @@
-#include "runtime.h"
+#include "runtime/runtime.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform.h"
-#include "print.h"
-#include "random.h"
+#include "runtime/platform.h"
+#include "runtime/print.h"
+#include "runtime/random.h"
 
 namespace {
 
@@ -16,7 +16,9 @@ struct command_line {
     int runtime_mode;
 };
 
-int32_t use_count = 0;
+// Counted: only the first init and the matching last exit do any work, so
+// that a second start-up hook (a test, another library's) changes nothing.
+int32_t runtime_use_count = 0;
 command_line recorded;
 void (*release_observer)(const char*, size_t) = nullptr;
 
@@ -25,13 +27,6 @@ struct live_buffer_record {
     size_t count;
 };
 live_buffer_record live_buffer;
-
-void wipe(char* buffer, size_t count) {
-    std::memset(buffer, 0, count);
-    // The compiler must assume the barrier reads the buffer, so the memset
-    // above cannot be dropped as a dead store before free or exit.
-    __asm__ __volatile__("" : : "r"(buffer) : "memory");
-}
 
 // Everything the runtime shares starts zeroed; start-up clears it again.
 void clear_shared_state() {
@@ -43,18 +38,14 @@ void clear_shared_state() {
 }  // namespace
 
 void runtime_init() {
-    if (++use_count != 1) return;
+    if (++runtime_use_count != 1) return;
     clear_shared_state();
     platform_init();
 }
 
 void runtime_exit() {
-    if (--use_count != 0) return;
+    if (--runtime_use_count != 0) return;
     platform_exit();
-}
-
-int32_t runtime_use_count() {
-    return use_count;
 }
 
 void runtime_set_args(int argc, char** argv, int mode) {
@@ -72,10 +63,15 @@ void runtime_end(int status) {
     std::exit(status);
 }
 
+void runtime_fail(std::string_view message) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(message.size()), message.data());
+    runtime_end(1);
+}
+
 void runtime_write_failed(const char* reason) {
     std::fprintf(stderr, "zix: write error: %s\n", reason);
     if (live_buffer.buffer) {
-        wipe(live_buffer.buffer, live_buffer.count);
+        buffer_wipe(live_buffer.buffer, live_buffer.count);
         if (release_observer) release_observer(live_buffer.buffer, live_buffer.count);
     }
     // _Exit, not exit: exit would flush standard output once more into the
@@ -92,10 +88,17 @@ char* buffer_create(size_t count) {
 
 void buffer_wipe_release(char* buffer, size_t count) {
     if (buffer == nullptr) return;
-    wipe(buffer, count);
+    buffer_wipe(buffer, count);
     if (live_buffer.buffer == buffer) live_buffer = live_buffer_record{};
     if (release_observer) release_observer(buffer, count);
     std::free(buffer);
+}
+
+void buffer_wipe(void* bytes, size_t count) {
+    std::memset(bytes, 0, count);
+    // The compiler must assume the barrier reads the bytes, so the memset
+    // above cannot be dropped as a dead store before free or exit.
+    __asm__ __volatile__("" : : "r"(bytes) : "memory");
 }
 
 void buffer_observe_release(void (*observer)(const char*, size_t)) {

@@ -5,13 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Start-up and shutdown. Counted: only the first init and the matching last
 // exit do any work. The program registers them as a static constructor and
 // destructor; tests may call them directly.
 void runtime_init();
 void runtime_exit();
-int32_t runtime_use_count();
 
 // Records the command line; runtime_arg(n) is a copy of argument n, or the
 // empty string when fewer than n + 1 were recorded.
@@ -20,6 +20,11 @@ std::string runtime_arg(int n);
 
 // Ends the process with status (through exit, so shutdown runs).
 [[noreturn]] void runtime_end(int status);
+
+// Ends a run that failed: message and a line end on standard error, then
+// status 1 through exit, so that shutdown still puts a terminal back. For
+// failures before any output: the standard output stream holds nothing.
+[[noreturn]] void runtime_fail(std::string_view message);
 
 // Called by a plain writer whose write failed (reason: the system's text for
 // the error). Output that did not arrive is data lost, so the run stops at
@@ -33,6 +38,9 @@ char* buffer_create(size_t count);
 // Overwrites the buffer with zero bytes in a way the optimiser cannot drop,
 // then releases it.
 void buffer_wipe_release(char* buffer, size_t count);
+// Overwrites count bytes with zero bytes in a way the optimiser cannot drop:
+// for any memory of ours that held generated text.
+void buffer_wipe(void* bytes, size_t count);
 // Test seam: called with the buffer just before it is released, and with the
 // wiped live buffer when a failed write ends the process.
 void buffer_observe_release(void (*observer)(const char* buffer, size_t count));

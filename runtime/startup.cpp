@@ -1,6 +1,6 @@
 // Linked into the program only (not into the test binaries): runs the
 // runtime's start-up before main and its shutdown inside exit.
-#include "runtime.h"
+#include "runtime/runtime.h"
 
 namespace {
 

@@ -40,8 +40,8 @@ bool inside(const con_rect& r) {
 }
 
 con_handle get_std_handle(uint32_t which) {
-    if (which == con_std_input) return sim.input_is_null ? nullptr : kInput;
-    return which == con_std_output ? kOutput : nullptr;
+    if (which == kConStdInput) return sim.input_is_null ? nullptr : kInput;
+    return which == kConStdOutput ? kOutput : nullptr;
 }
 
 bool get_console_mode(con_handle handle, uint32_t* mode) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console_sim.h"
@@ -61,19 +63,19 @@ TEST(ConsoleWriter, LineEndsMoveTheCursorWithoutBecomingCells) {
 }
 
 TEST(ConsoleWriter, TabsWriteSpacesToTheNextMultipleOfEight) {
-    struct Row {
+    struct case_row {
         int16_t column;
         std::string row3, row4;
         con_coord cursor;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {0, "        |", "", {9, 3}},
         {5, ".....   |", "", {9, 3}},
         {8, "........        |", "", {17, 3}},
         // From column 77 the three spaces end the row; the text goes on below.
         {77, std::string(77, '.'), "|", {1, 4}},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         console_sim& sim = use_console_sim(80, 25, kWindow80x25, {row.column, 3});
         sim.put(0, 3, std::string(80, '.'));
         start_writer();
@@ -85,16 +87,16 @@ TEST(ConsoleWriter, TabsWriteSpacesToTheNextMultipleOfEight) {
 }
 
 TEST(ConsoleWriter, BackspaceMovesLeftWithoutErasing) {
-    struct Row {
+    struct case_row {
         int16_t column;
         std::string bytes, text;
         con_coord cursor;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {0, "\b", "", {0, 2}},        {0, "\bX", "X", {1, 2}},      {0, "abc\b", "abc", {2, 2}},
         {0, "abc\bX", "abX", {3, 2}}, {0, "a\b\b\bX", "X", {1, 2}},  // stops at the left edge
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         console_sim& sim = use_console_sim(80, 25, kWindow80x25, {row.column, 2});
         start_writer();
         write(row.bytes);
@@ -289,6 +291,36 @@ TEST(ConsoleWriter, FailedCellWriteDropsTheRestOfItsRun) {
     EXPECT_EQ(cursor_of(mid), (con_coord{1, 3}));
 }
 
+// The text passes through the writer's run and its row of cells on its way
+// into the console; neither may keep any of it once the write is done,
+// whether the text filled several runs, was cut by a failed cell write or
+// ran past the bottom of the buffer.
+TEST(ConsoleWriter, NoTextStaysInTheWritersMemory) {
+    struct case_row {
+        const char* what;
+        std::string bytes;
+        std::set<int> failing_writes;
+    };
+    const case_row rows[] = {
+        {"a short line", "secret\r\n", {}},
+        {"several runs", std::string(3000, 'k') + "\tx\by", {}},
+        {"a failed cell write", std::string(200, 'k') + "\rmore", {2}},
+        {"scrolled", std::string(25, '\n') + std::string(90, 'k'), {}},
+    };
+    for (const case_row& row : rows) {
+        console_sim& sim = use_console_sim(80, 25, kWindow80x25, {0, 20});
+        sim.failing_write_calls = row.failing_writes;
+        start_writer();
+        write(row.bytes);
+        ASSERT_FALSE(sim.cells_written.empty()) << row.what;
+        std::string_view run;
+        std::string_view cells;
+        con_scratch(&run, &cells);
+        EXPECT_EQ(run.find_first_not_of('\0'), std::string_view::npos) << row.what;
+        EXPECT_EQ(cells.find_first_not_of('\0'), std::string_view::npos) << row.what;
+    }
+}
+
 TEST(ConsoleWriter, UnreadableBufferAtAWriteStartUsesTheRegionsTopLeft) {
     console_sim& sim = use_console_sim(80, 50, con_rect{0, 4, 79, 28}, {30, 10});
     sim.attributes = 0x1F;
@@ -325,18 +357,18 @@ TEST(ConsoleWriter, FailedMeasurementSendsLaterWritesToThePlainWriter) {
 }
 
 TEST(ConsoleWriter, WhatIsNotAUsableConsoleGetsThePlainWriter) {
-    struct Row {
+    struct case_row {
         const char* what;
         int16_t columns, rows;
         con_rect window;
         bool is_console;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {"a file or a pipe", 80, 25, kWindow80x25, false},
         {"a buffer one column wide", 1, 25, con_rect{0, 0, 0, 24}, true},
         {"a window one row high", 80, 25, con_rect{0, 7, 79, 7}, true},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         console_sim& sim = use_console_sim(row.columns, row.rows, row.window, {0, 0});
         sim.output_is_console = row.is_console;
         uint32_t width = 0;

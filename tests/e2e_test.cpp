@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "emulator.h"
 #include "expected_output.h"
 #include "run_program.h"
+#include "sanitized.h"
 
 namespace {
 
@@ -102,14 +104,35 @@ TEST(EndToEnd, CharacterModeShapes) {
     EXPECT_EQ(bees.exit_status, 0);
 }
 
+// A failure's message goes to standard error, so that a redirected file never
+// holds it in place of data.
 TEST(EndToEnd, CountAboveTheLimitIsAFailure) {
     for (const char* count : {"2147483648", "-1", "4294967295"}) {
-        const run_result r = zix({"-c", count});
-        EXPECT_EQ(r.out, "zix: too many characters: the most is 2147483647." + newline);
-        EXPECT_EQ(r.exit_status, 1);
-        EXPECT_EQ(r.err, "");
+        for (output_kind kind : {output_kind::file, output_kind::pipe}) {
+            const run_result r = run_program(ZIX_PROGRAM, {"-c", count}, kind);
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.exit_status, 1);
+            EXPECT_EQ(r.err, "zix: too many characters: the most is 2147483647." + newline);
+        }
     }
 }
+
+#if !ZIX_SANITIZED && !defined(_WIN32)
+// A line whose buffer cannot be had: the same kind of failure. (Only where
+// the run can be given a memory limit.)
+TEST(EndToEnd, LineWithoutMemoryIsAFailure) {
+    // The limit would fall on the emulator, which keeps the program's memory
+    // in a reservation of its own, so the allocation would not fail there.
+    if (under_emulator()) GTEST_SKIP() << "a memory limit does not reach an emulated program";
+    const run_options small{.memory_limit_mb = 256};
+    for (output_kind kind : {output_kind::file, output_kind::pipe}) {
+        const run_result r = run_program(ZIX_PROGRAM, {"-c", "2000000000"}, kind, {}, small);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.exit_status, 1);
+        EXPECT_EQ(r.err, "zix: not enough memory for the characters requested." + newline);
+    }
+}
+#endif
 
 // Output that cannot be written is lost data: the run stops at the first
 // failed write, says why on standard error, and fails.

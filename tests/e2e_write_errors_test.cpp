@@ -1,5 +1,6 @@
 // The Linux program's ways of losing its output: a full disk, a closed
-// standard output, and a reader that goes away.
+// standard output, a reader that goes away; and a pipe that another process
+// left non-blocking, which must lose nothing.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -17,12 +18,12 @@ using args_t = std::vector<std::string>;
 // one line on standard error, status 1. The large counts would run for
 // minutes if the run went on after the first failure.
 TEST(EndToEnd, FailedWritesEndTheRunWithStatus1) {
-    struct Row {
+    struct case_row {
         args_t args;
         output_kind kind;
         std::string reason;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {{"-c", "1000000"}, output_kind::dev_full, "No space left on device"},
         {{"-s", "100000000"}, output_kind::dev_full, "No space left on device"},
         {{"-a"}, output_kind::dev_full, "No space left on device"},
@@ -32,7 +33,7 @@ TEST(EndToEnd, FailedWritesEndTheRunWithStatus1) {
         {{"-s", "100000000"}, output_kind::closed, "Bad file descriptor"},
         {{"-a"}, output_kind::closed, "Bad file descriptor"},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         const run_result r = run_program(ZIX_PROGRAM, row.args, row.kind);
         EXPECT_EQ(r.exit_status, 1) << testing::PrintToString(row.args);
         EXPECT_EQ(r.err, "zix: write error: " + row.reason + "\n");
@@ -66,6 +67,31 @@ TEST(EndToEnd, ReaderGoneMidway) {
         run_program(ZIX_PROGRAM, {"-s", "100000000"}, output_kind::pipe_closed_early);
     EXPECT_EQ(killed.term_signal, SIGPIPE);
     EXPECT_EQ(killed.err, "");
+}
+
+// A pipe whose write end is non-blocking, drained by a slow reader: a write
+// that finds the pipe full waits for room and goes on, in every mode, and
+// every byte arrives in order.
+TEST(EndToEnd, NonBlockingPipeLosesNothing) {
+    const run_result lorem =
+        run_program(ZIX_PROGRAM, {"-s", "100000"}, output_kind::nonblocking_pipe);
+    EXPECT_EQ(lorem.exit_status, 0);
+    EXPECT_EQ(lorem.err, "");
+    EXPECT_TRUE(lorem.out == expected::repeat("lorem ipsum ", 100000)) << lorem.out.size();
+
+    const size_t length = 3000000;
+    const run_result line =
+        run_program(ZIX_PROGRAM, {"-c", std::to_string(length)}, output_kind::nonblocking_pipe);
+    EXPECT_EQ(line.exit_status, 0);
+    EXPECT_EQ(line.err, "");
+    ASSERT_EQ(line.out.size(), length + 1);
+    EXPECT_EQ(line.out.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), length);
+    EXPECT_EQ(line.out.back(), '\n');
+
+    const run_result table = run_program(ZIX_PROGRAM, {"-a"}, output_kind::nonblocking_pipe);
+    EXPECT_EQ(table.exit_status, 0);
+    EXPECT_EQ(table.err, "");
+    EXPECT_EQ(table.out, expected::table(5));
 }
 
 }  // namespace

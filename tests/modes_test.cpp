@@ -116,12 +116,12 @@ TEST_F(ModesTest, CharacterModeFromAKnownSeedAndWord) {
 }
 
 TEST_F(ModesTest, CharacterModeShapes) {
-    struct Row {
+    struct case_row {
         std::string count, low, high;
         size_t length;
         int first, last;  // inclusive byte range
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {"", "", "", 255, 'A', 'Z'},
         {"1", "", "", 1, 'A', 'Z'},
         {"10", "48", "", 10, 'A', 'Z'},  // a lone low is ignored
@@ -130,7 +130,7 @@ TEST_F(ModesTest, CharacterModeShapes) {
         {"&H100", "&H61", "&O172", 256, 'a', 'z'},
     };
     seed_random(99.0, 5);
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         recording_console& con = use_recording_console();
         character_mode(row.count, row.low, row.high);
         ASSERT_EQ(con.writes.size(), 2u);
@@ -140,6 +140,39 @@ TEST_F(ModesTest, CharacterModeShapes) {
             EXPECT_LE(c, row.last);
         }
         EXPECT_EQ(con.writes[1], newline);
+    }
+}
+
+// The line holds, byte for byte, the code of each draw as character_code
+// gives it, whichever way the mode computes it: ranges whose sums stay
+// below 2^53 (up to high = 2^21) and ranges past that, wrapped or above the
+// signed 32-bit range.
+TEST_F(ModesTest, LineIsTheCodeOfEachDraw) {
+    struct case_row {
+        uint32_t low, high;
+    };
+    const case_row rows[] = {
+        {65, 90},
+        {1, 255},
+        {1, 1u << 21},
+        {2, (1u << 21) + 1},
+        {100, 50},
+        {2147483642, 2147483652u},
+        {4294967295u, 4294967295u},
+        {1u << 21, 1u << 21},
+    };
+    for (const case_row& row : rows) {
+        seed_random(77.0, 5);
+        std::string want;
+        for (int i = 0; i < 3000; ++i) {
+            const int32_t code = character_code(next_random(1), row.low, row.high - row.low);
+            want += static_cast<char>(static_cast<uint32_t>(code) & 0xFFu);
+        }
+        seed_random(77.0, 5);
+        recording_console& con = use_recording_console();
+        character_mode("3000", std::to_string(row.low), std::to_string(row.high));
+        ASSERT_EQ(con.writes.size(), 2u);
+        EXPECT_TRUE(con.writes[0] == want) << row.low << ' ' << row.high;
     }
 }
 
@@ -188,18 +221,18 @@ TEST_F(ModesTest, BufferIsAllZeroWhenReleased) {
 using expected::repeat;
 
 TEST_F(ModesTest, StringModeBytes) {
-    struct Row {
+    struct case_row {
         std::string count, text, want;
         size_t writes;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {"", "", repeat("lorem ipsum ", 255), 255},
         {"2", "ab", "abab", 2},
         {"3", "", repeat("lorem ipsum ", 3), 3},
         {"1", "a b", "a b", 1},
         {"&B11", std::string("\0x\n", 3), repeat(std::string("\0x\n", 3), 3), 3},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         recording_console& con = use_recording_console();
         string_mode(row.count, row.text);
         EXPECT_EQ(con.bytes, row.want);

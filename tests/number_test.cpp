@@ -7,12 +7,12 @@
 namespace {
 
 TEST(TextToUint, ConversionTable) {
-    struct Row {
+    struct case_row {
         std::string text;
         uint32_t want;
     };
     const std::string ones33(33, '1');
-    const Row rows[] = {
+    const case_row rows[] = {
         {"", 0},
         {"   ", 0},
         {"42", 42},
@@ -67,7 +67,7 @@ TEST(TextToUint, ConversionTable) {
                      3),
          7},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         EXPECT_EQ(text_to_uint(row.text), row.want) << '"' << row.text << '"';
     }
 }

@@ -47,17 +47,17 @@ TEST_F(PrintTest, OtherFileNumbersWriteNothing) {
 }
 
 TEST_F(PrintTest, ZonePaddingCountsFromTheColumn) {
-    struct Row {
+    struct case_row {
         std::string text;
         std::string padding;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {"", std::string(14, ' ')},
         {"12345", std::string(9, ' ')},
         {std::string(14, 'x'), std::string(14, ' ')},
         {std::string(13, 'x'), std::string(1, ' ')},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         recording_console& con = use_recording_console();
         print_text(0, row.text, PrintMode::next_zone);
         EXPECT_EQ(con.bytes, row.text + row.padding) << row.text.size();
@@ -125,23 +125,105 @@ TEST_F(PrintTest, ColumnFollowsTheLastLineEnd) {
     EXPECT_EQ(print_console_column(), 100);
 }
 
-// The line-end scan reads long texts eight bytes at a time: a CR or LF at any
-// place relative to those words, and a text with none, must all be found.
+// The line-end scan reads texts eight bytes at a time, and a text of 8 to 16
+// bytes as its first and last eight bytes at once: a CR or LF at any place
+// relative to those words, among bytes of any kind, and a text with none,
+// must all be found.
 TEST_F(PrintTest, LineEndFoundAnywhereInALongText) {
-    for (size_t length : {1u, 7u, 8u, 9u, 16u, 17u, 40u}) {
-        for (size_t at = 0; at < length; ++at) {
-            for (char end : {'\n', '\r'}) {
-                use_recording_console(0);
-                std::string text(length, '\x0b');  // 0B differs from 0A and 0D in one bit
-                text[at] = end;
-                print_text(0, text, PrintMode::nothing);
-                EXPECT_EQ(print_console_column(), static_cast<int32_t>(length - at - 1))
-                    << length << ' ' << at << ' ' << int{end};
+    // 0B differs from 0A and 0D in one bit; x and FF are far from both.
+    for (char filler : {'\x0b', 'x', '\xff'}) {
+        for (size_t length : {1u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 40u, 256u, 257u, 300u}) {
+            // Each text twice: the first print opens the console, the second
+            // finds it open, as every print but the first of a run does.
+            for (size_t at = 0; at < length; ++at) {
+                for (char end : {'\n', '\r'}) {
+                    use_recording_console(0);
+                    std::string text(length, filler);
+                    text[at] = end;
+                    for (int print = 0; print < 2; ++print) {
+                        print_text(0, text, PrintMode::nothing);
+                        EXPECT_EQ(print_console_column(), static_cast<int32_t>(length - at - 1))
+                            << length << ' ' << at << ' ' << int{end} << ' ' << int{filler};
+                    }
+                }
+            }
+            use_recording_console(0, 3);
+            print_text(0, std::string(length, filler), PrintMode::nothing);
+            EXPECT_EQ(print_console_column(), static_cast<int32_t>(length + 2));
+            print_text(0, std::string(length, filler), PrintMode::nothing);
+            EXPECT_EQ(print_console_column(), static_cast<int32_t>(2 * length + 2));
+        }
+    }
+}
+
+// With several line ends, whichever kind, the last one counts, in short texts
+// and long.
+TEST_F(PrintTest, LastOfSeveralLineEndsCounts) {
+    struct case_row {
+        size_t length;
+        std::vector<std::pair<size_t, char>> ends;
+        int32_t column;
+    };
+    const case_row rows[] = {
+        {40, {{3, '\n'}, {20, '\r'}}, 19},      {40, {{3, '\r'}, {20, '\n'}}, 19},
+        {40, {{20, '\r'}, {21, '\n'}}, 18},     {1000, {{100, '\n'}, {900, '\r'}}, 99},
+        {1000, {{100, '\r'}, {900, '\n'}}, 99}, {1000, {{5, '\n'}, {6, '\n'}, {999, '\r'}}, 0},
+        {1000, {{998, '\n'}, {999, '\n'}}, 0},  {1000, {{0, '\r'}, {500, '\n'}, {501, '\r'}}, 498},
+    };
+    for (const case_row& row : rows) {
+        std::string text(row.length, 'x');
+        for (const auto& [at, end] : row.ends) text[at] = end;
+        use_recording_console(0);
+        print_text(0, text, PrintMode::nothing);
+        EXPECT_EQ(print_console_column(), row.column) << row.length << ' ' << row.ends.size();
+    }
+}
+
+// Short texts without a line end, printed one after another as string mode
+// prints its copies, on lines of every kind of width and from a cursor
+// inside or past the line: the column is always the bytes so far modulo the
+// width.
+TEST_F(PrintTest, ColumnOfRepeatedShortTexts) {
+    for (uint32_t width : {0u, 5u, 12u, 13u, 80u}) {
+        for (int32_t cursor : {1, 7, 200}) {
+            for (size_t length : {8u, 12u, 16u}) {
+                recording_console& con = use_recording_console(width, cursor);
+                const std::string text(length, '\x80');
+                uint64_t bytes = static_cast<uint64_t>(cursor - 1);
+                for (int copy = 0; copy < 30; ++copy) {
+                    print_text(0, text, PrintMode::nothing);
+                    bytes += length;
+                    const uint64_t want = width != 0 ? bytes % width : bytes;
+                    ASSERT_EQ(print_console_column(), static_cast<int32_t>(want))
+                        << width << ' ' << cursor << ' ' << length << ' ' << copy;
+                }
+                EXPECT_EQ(con.write_count, 30u);
             }
         }
-        use_recording_console(0, 3);
-        print_text(0, std::string(length, '\x0c'), PrintMode::nothing);
-        EXPECT_EQ(print_console_column(), static_cast<int32_t>(length + 2));
+    }
+}
+
+// A zone after a run of short texts pads from where they left the column.
+TEST_F(PrintTest, ZoneAfterRepeatedShortTexts) {
+    struct case_row {
+        uint32_t width;
+        int32_t cursor;
+        int copies;
+        std::string finish;  // what next_zone writes then
+    };
+    const case_row rows[] = {
+        {80, 1, 3, std::string(4, ' ')},    // column 24: to 28
+        {80, 1, 7, newline},                // column 56: no room for the zone at 70
+        {80, 11, 9, std::string(12, ' ')},  // column 82 reduced to 2: to 14
+        {0, 1, 20, std::string(8, ' ')},    // column 160: to 168
+        {13, 1, 5, std::string(13, ' ')},   // column 40 reduced to 1: to 14
+    };
+    for (const case_row& row : rows) {
+        recording_console& con = use_recording_console(row.width, row.cursor);
+        for (int copy = 0; copy < row.copies; ++copy) print_text(0, "12345678", PrintMode::nothing);
+        print_end(0, PrintMode::next_zone);
+        ASSERT_EQ(con.writes.size(), static_cast<size_t>(row.copies) + 1);
+        EXPECT_EQ(con.writes.back(), row.finish) << row.width << ' ' << row.copies;
     }
 }
 

@@ -67,11 +67,11 @@ TEST_F(RandomTest, MixingWithAFetchedWord) {
 }
 
 TEST_F(RandomTest, SeedIsTruncatedToTheLow32BitsOfA64BitInteger) {
-    struct Row {
+    struct case_row {
         double seed;
         double same_as;
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {12345.9, 12345.0},
         {4294967296.0, 0.0},
         {4294967297.7, 1.0},
@@ -79,7 +79,7 @@ TEST_F(RandomTest, SeedIsTruncatedToTheLow32BitsOfA64BitInteger) {
         {-1.5, 4294967295.0},
         {1e300, 0.0},  // beyond 64 bits: the x86 conversion's 0x8000000000000000
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         EXPECT_EQ(plain_outputs(row.seed, 5), plain_outputs(row.same_as, 5)) << row.seed;
     }
     EXPECT_NE(plain_outputs(1.0, 5), plain_outputs(0.0, 5));
@@ -150,14 +150,14 @@ TEST_F(RandomTest, ArgumentZeroRepeatsTheLastValueAndStillMixes) {
 // values, the same fetches, and the state left so that later draws (also one
 // by one, also with argument 0) go on as they would have.
 TEST_F(RandomTest, BlocksOfDrawsAreTheSameDrawsOneByOne) {
-    struct Row {
+    struct case_row {
         const char* what;
         int32_t mode;
         std::vector<uint32_t> words;
         std::vector<size_t> blocks;
     };
     const std::vector<uint32_t> many(12, 0xDEADBEEFu);
-    const Row rows[] = {
+    const case_row rows[] = {
         {"mixed",
          5,
          {0x12345678u, 0x9E3779B9u, 0x7F4A7C15u, 0x0BADF00Du, 5u},
@@ -167,7 +167,7 @@ TEST_F(RandomTest, BlocksOfDrawsAreTheSameDrawsOneByOne) {
         {"twist boundaries", 5, many, {623, 1, 1, 624, 625, 0, 1248}},
         {"plain twister", 1, {}, {10, 614, 1000}},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         size_t total = 0;
         for (size_t n : row.blocks) total += n;
 

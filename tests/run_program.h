@@ -14,11 +14,13 @@ enum class output_kind {
     dev_full,           // /dev/full: every write fails, "No space left on device"
     closed,             // standard output not open at all
     pipe_closed_early,  // a pipe whose reader takes pipe_read_limit bytes, then goes
+    nonblocking_pipe,   // a small pipe set non-blocking on its write end, read slowly
 };
 
 struct run_options {
     bool ignore_sigpipe = false;     // start the program with SIGPIPE ignored
     size_t pipe_read_limit = 65536;  // for pipe_closed_early
+    long memory_limit_mb = 0;        // RLIMIT_DATA of the program when not 0
 };
 
 struct run_result {

@@ -1,13 +1,16 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "emulator.h"
 #include "run_program.h"
@@ -24,6 +27,22 @@ std::string read_all(int fd, size_t limit = static_cast<size_t>(-1)) {
         const ssize_t got = read(fd, chunk, want);
         if (got <= 0) break;
         data.append(chunk, static_cast<size_t>(got));
+    }
+    return data;
+}
+
+// A reader that lags behind the writer: it lets the pipe fill before its first
+// read, then takes a page at a time with a pause after each.
+std::string read_slowly(int fd) {
+    using std::chrono::microseconds;
+    std::this_thread::sleep_for(microseconds(20000));
+    std::string data;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got <= 0) break;
+        data.append(chunk, static_cast<size_t>(got));
+        std::this_thread::sleep_for(microseconds(100));
     }
     return data;
 }
@@ -57,7 +76,8 @@ run_result run_program(const std::string& program, const std::vector<std::string
     for (std::string& e : env_store) envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    const bool piped = kind == output_kind::pipe || kind == output_kind::pipe_closed_early;
+    const bool piped = kind == output_kind::pipe || kind == output_kind::pipe_closed_early ||
+                       kind == output_kind::nonblocking_pipe;
     const int err_fd = temp_file();
     int out_fd = -1;
     int pipe_fds[2] = {-1, -1};
@@ -65,6 +85,14 @@ run_result run_program(const std::string& program, const std::vector<std::string
         out_fd = temp_file(kind == output_kind::unwritable);
     } else if (piped && pipe(pipe_fds) != 0) {
         return result;
+    }
+    if (kind == output_kind::nonblocking_pipe) {
+        // The flag belongs to the open file description, which the program
+        // shares, as it would share one that another process left so. The
+        // pipe is made as small as the system allows, so that even the
+        // character table fills it.
+        fcntl(pipe_fds[1], F_SETPIPE_SZ, 4096);
+        fcntl(pipe_fds[1], F_SETFL, fcntl(pipe_fds[1], F_GETFL) | O_NONBLOCK);
     }
 
     posix_spawn_file_actions_t actions;
@@ -103,15 +131,27 @@ run_result run_program(const std::string& program, const std::vector<std::string
     ignore.sa_handler = SIG_IGN;
     if (options.ignore_sigpipe) sigaction(SIGPIPE, &ignore, &before);
 
+    // A memory limit is inherited the same way: set on this process for the
+    // moment of the spawn (the soft limit only, so it can be put back).
+    rlimit data_before{};
+    getrlimit(RLIMIT_DATA, &data_before);
+    if (options.memory_limit_mb > 0) {
+        rlimit limited = data_before;
+        limited.rlim_cur = static_cast<rlim_t>(options.memory_limit_mb) << 20;
+        setrlimit(RLIMIT_DATA, &limited);
+    }
+
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     if (options.ignore_sigpipe) sigaction(SIGPIPE, &before, nullptr);
+    if (options.memory_limit_mb > 0) setrlimit(RLIMIT_DATA, &data_before);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (pipe_fds[1] >= 0) close(pipe_fds[1]);
 
     if (spawned == 0) {
         if (kind == output_kind::pipe) result.out = read_all(pipe_fds[0]);
+        if (kind == output_kind::nonblocking_pipe) result.out = read_slowly(pipe_fds[0]);
         if (kind == output_kind::pipe_closed_early) {
             result.out = read_all(pipe_fds[0], options.pipe_read_limit);
             close(pipe_fds[0]);

@@ -77,11 +77,11 @@ TEST(VersionResource, OneStringTableInBritishEnglishUnicode) {
     EXPECT_EQ(translation[0], 0x0809);
     EXPECT_EQ(translation[1], 1200);
 
-    struct Row {
+    struct case_row {
         const char* name;
         const char* text;  // nullptr: ours to choose, but present
     };
-    const Row rows[] = {
+    const case_row rows[] = {
         {"FileVersion", "1.0.0.2"},
         {"ProductVersion", "1.0.0.2"},
         {"FileDescription", "random data generator"},
@@ -92,7 +92,7 @@ TEST(VersionResource, OneStringTableInBritishEnglishUnicode) {
         {"LegalCopyright", nullptr},
         {"Compiler", nullptr},
     };
-    for (const Row& row : rows) {
+    for (const case_row& row : rows) {
         const auto* text =
             query<char>(block, std::string("\\StringFileInfo\\080904B0\\") + row.name, &length);
         ASSERT_NE(text, nullptr) << row.name;

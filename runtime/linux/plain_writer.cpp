@@ -1,23 +1,24 @@
-#include "plain_writer.h"
+#include "runtime/linux/plain_writer.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
-#include "../runtime.h"
+#include "runtime/linux/write_all.h"
+#include "runtime/runtime.h"
 
 namespace {
 
-// Every write reaches the system before the next piece is made; a write that
-// does not is reported, since the output is then incomplete. A failed fwrite
-// is reported at once: flushing after it would try the failed output again.
+[[noreturn, gnu::noinline]] void plain_write_failed(int error) {
+    runtime_write_failed(error == kWriteAllStalled ? "no bytes were written"
+                                                   : std::strerror(error));
+}
+
+// Straight to the descriptor, not through the standard output stream: every
+// write has reached the system when it returns, and no copy of the bytes is
+// left behind in a stream buffer. A write that cannot be completed is
+// reported, since the output is then incomplete.
 void plain_write(const char* bytes, size_t count) {
-    if (count == 0) return;
-    errno = 0;
-    if (std::fwrite(bytes, count, 1, stdout) != 1 || std::fflush(stdout) != 0) {
-        const int code = errno;
-        runtime_write_failed(code != 0 ? std::strerror(code) : "output not written");
-    }
+    const int error = write_all(1, bytes, count);
+    if (error != 0) plain_write_failed(error);
 }
 
 void plain_size(uint32_t* width, uint32_t* height) {

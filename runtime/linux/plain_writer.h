@@ -1,6 +1,6 @@
 #pragma once
 // The plain writer: bytes to standard output unchanged, flushed per write.
 
-#include "../console_device.h"
+#include "runtime/console_device.h"
 
 extern const console_device plain_writer;

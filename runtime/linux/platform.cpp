@@ -31,6 +31,9 @@ void set_x87_control_word() {
 void platform_init() {
     set_x87_control_word();
     std::setlocale(LC_CTYPE, "");
+    // The terminal writer's buffer goes to the standard output stream before
+    // the terminal layer sends anything through it.
+    term_output_buffer_init();
     term_init();
 }
 

@@ -3,7 +3,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include "../platform.h"
+#include "runtime/platform.h"
 
 double platform_clock_seconds() {
     struct timeval now {};

@@ -10,13 +10,34 @@
 // shows its own glyph; elsewhere it takes one cell, as the print path counts.
 #include "runtime/linux/terminal_writer.h"
 
+#include <stdio_ext.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 
 #include "runtime/linux/terminal.h"
+#include "runtime/runtime.h"
 
 namespace {
 
 constexpr unsigned char kGlyphCodes[] = {0x08, 0x0C, 0x0E, 0x0F, 0x1B, 0x7F};
+
+// The standard output stream's buffer, once term_output_buffer_init has
+// handed it over. The console bytes pass through it on their way to the
+// terminal; they are often passwords or keys, so no copy of them may stay in
+// it after a write.
+char output_buffer[BUFSIZ];
+bool output_buffer_ours = false;
+
+// Overwrites the part of the buffer that a write can have used: the stream
+// fills it from its start, with the sequences still waiting there first.
+// Only once the stream holds nothing more to send, so that no byte still on
+// its way is lost to the wipe.
+void wipe_output_buffer(size_t used) {
+    if (!output_buffer_ours || __fpending(stdout) != 0) return;
+    buffer_wipe(output_buffer, std::min(used, sizeof output_buffer));
+}
 
 bool has_glyph_form(unsigned char byte) {
     for (const unsigned char code : kGlyphCodes) {
@@ -33,6 +54,7 @@ void term_write(const char* bytes, size_t count) {
         term_refresh_size();
     }
     const bool utf8 = term_utf8();
+    size_t used = __fpending(stdout);
     char form[kTermMaxForm];
     for (size_t i = 0; i < count; ++i) {
         const size_t length = term_translate(static_cast<unsigned char>(bytes[i]), form, utf8);
@@ -41,8 +63,11 @@ void term_write(const char* bytes, size_t count) {
         } else {
             std::fwrite(form, 1, length, stdout);
         }
+        used += length;
     }
     std::fflush(stdout);
+    wipe_output_buffer(used);
+    buffer_wipe(form, sizeof form);
 }
 
 void term_size(uint32_t* width, uint32_t* height) {
@@ -68,6 +93,13 @@ int32_t term_cursor_column() {
 }  // namespace
 
 const console_device terminal_writer = {term_write, term_size, term_cursor_column};
+
+// Line-buffered on a terminal, fully buffered elsewhere, as the stream would
+// have chosen for itself.
+void term_output_buffer_init() {
+    const int mode = isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF;
+    output_buffer_ours = std::setvbuf(stdout, output_buffer, mode, sizeof output_buffer) == 0;
+}
 
 size_t term_translate(unsigned char byte, char form[kTermMaxForm], bool utf8) {
     if (byte == 0x00) {

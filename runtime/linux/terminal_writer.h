@@ -10,6 +10,11 @@
 
 extern const console_device terminal_writer;
 
+// Gives the standard output stream a buffer of the writer's own, before
+// anything is written through the stream: what the writer stages there on
+// its way to the terminal is overwritten with zero bytes after each write.
+void term_output_buffer_init();
+
 // The longest form a console byte takes on the terminal.
 constexpr size_t kTermMaxForm = 9;
 

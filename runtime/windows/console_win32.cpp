@@ -1,9 +1,10 @@
 // The console writer's calls, made on a real Windows console.
-#include "console_win32.h"
+#include "runtime/windows/console_win32.h"
 
 #include <windows.h>
 
-#include "plain_writer.h"
+#include "runtime/runtime.h"
+#include "runtime/windows/plain_writer.h"
 
 namespace {
 
@@ -57,6 +58,8 @@ int write_console_output(con_handle handle, const con_cell* cells, con_coord siz
     for (int i = 0; i < count; ++i) row[i] = to_char_info(cells[i]);
     SMALL_RECT target = to_rect(*region);
     const int result = WriteConsoleOutputA(handle, row, to_coord(size), to_coord(from), &target);
+    // The row held the text itself; none of it stays behind.
+    buffer_wipe(row, sizeof row[0] * static_cast<size_t>(count));
     *region = con_rect{target.Left, target.Top, target.Right, target.Bottom};
     return result;
 }

@@ -1,6 +1,8 @@
-#include "console_writer.h"
+#include "runtime/windows/console_writer.h"
 
 #include <algorithm>
+
+#include "runtime/runtime.h"
 
 // Terms used below:
 //   view    left = 0, right = the screen buffer's last column, top and bottom =
@@ -22,20 +24,8 @@ constexpr uint32_t kBeepMilliseconds = 250;
 constexpr int32_t kTabWidth = 8;
 constexpr uint16_t kFallbackAttribute = 7;
 
-struct con_state_record {
-    const console_api* api;
-    bool started;
-    con_handle input;
-    con_handle output;
-    con_rect view;  // console_view
-    bool height_recorded;
-    int32_t recorded_height;
-    bool wrap_pending;
-};
-
-con_state_record con_state;
-
-// One console write: the region, the cursor and the buffer it works on.
+// One console write: the region, the cursor and the buffer it works on, and
+// the run of text on its way into cells.
 struct write_context {
     int32_t left;
     int32_t right;
@@ -47,11 +37,30 @@ struct write_context {
     int32_t columns;
     int32_t rows;
     uint16_t attribute;
-    char run[kRunBytes];
     size_t run_length;
     int32_t column;  // where the cursor will stand once the run is written
     bool moved_since_flush;
 };
+
+// The console's own record: what the writer learned of the console once,
+// what one write carries over to the next, and the memory that text passes
+// through on its way into the cells (kept here rather than on the stack, and
+// overwritten with zero bytes as soon as each piece is in its cells).
+struct con_state_record {
+    const console_api* api;
+    bool opened;
+    con_handle input;
+    con_handle output;
+    con_rect view;  // console_view
+    bool height_recorded;
+    int32_t recorded_height;
+    bool wrap_pending;
+    write_context write;  // the write in progress
+    char run[kRunBytes];
+    con_cell cells[kRunBytes];  // one row of cells for WriteConsoleOutputA
+};
+
+con_state_record con_state;
 
 const console_api& api() {
     return *con_state.api;
@@ -81,18 +90,19 @@ void view_measure() {
 }
 
 void std_handles_init() {
-    con_state.input = api().get_std_handle(con_std_input);
-    con_state.output = api().get_std_handle(con_std_output);
+    con_state.input = api().get_std_handle(kConStdInput);
+    con_state.output = api().get_std_handle(kConStdOutput);
     uint32_t mode = 0;
     if (con_state.input != nullptr && api().get_console_mode(con_state.input, &mode)) {
-        api().set_console_mode(con_state.input, mode | con_enable_processed_input);
+        api().set_console_mode(con_state.input, mode | kConEnableProcessedInput);
     }
 }
 
-// The first console call of the run gets the handles and the first view.
-void start() {
-    if (con_state.started) return;
-    con_state.started = true;
+// Once per console, at the first console call of the run: the handles and
+// the first view.
+void console_open() {
+    if (con_state.opened) return;
+    con_state.opened = true;
     std_handles_init();
     view_measure();
 }
@@ -152,12 +162,14 @@ void scroll_up(write_context& c, int32_t n) {
 
 // One WriteConsoleOutputA call for one row of cells.
 bool write_cells(const write_context& c, const char* piece, size_t length) {
-    con_cell cells[kRunBytes];
+    con_cell* cells = con_state.cells;
     for (size_t i = 0; i < length; ++i) cells[i] = con_cell{piece[i], c.attribute};
     const auto last = static_cast<int32_t>(length) - 1;
     con_rect target = rect(c.x, c.y, c.x + last, c.y);
-    return api().write_console_output(con_state.output, cells, coord(last + 1, 1), coord(0, 0),
-                                      &target) == 1;
+    const bool written = api().write_console_output(con_state.output, cells, coord(last + 1, 1),
+                                                    coord(0, 0), &target) == 1;
+    buffer_wipe(cells, length * sizeof *cells);
+    return written;
 }
 
 // Puts the run into cells from the cursor on, row by row. A row filled to its
@@ -176,7 +188,7 @@ void flush_run(write_context& c) {
         const size_t room = static_cast<size_t>(c.right - c.x + 1);
         const size_t piece = std::min(c.run_length - done, room);
         if (c.y > c.region_bottom) scroll_up(c, c.y - c.region_bottom);
-        if (!write_cells(c, c.run + done, piece)) break;  // the rest is dropped
+        if (!write_cells(c, con_state.run + done, piece)) break;  // the rest is dropped
         c.x += static_cast<int32_t>(piece);
         if (c.x == c.right + 1) {
             c.x = c.left;
@@ -184,6 +196,7 @@ void flush_run(write_context& c) {
         }
         done += piece;
     }
+    buffer_wipe(con_state.run, c.run_length);
     c.run_length = 0;
     // After a failed piece the cursor stays where the last good one left it,
     // and the bytes that follow are placed from there.
@@ -193,7 +206,7 @@ void flush_run(write_context& c) {
 
 void append(write_context& c, const char* bytes, size_t k) {
     if (c.run_length + k > kRunBytes) flush_run(c);
-    std::copy(bytes, bytes + k, c.run + c.run_length);
+    std::copy(bytes, bytes + k, con_state.run + c.run_length);
     c.run_length += k;
     const int32_t width = c.right - c.left + 1;
     c.column += static_cast<int32_t>(k);
@@ -249,22 +262,11 @@ void interpret(write_context& c, const char* bytes, size_t count) {
     }
 }
 
-}  // namespace
-
-void con_reset(const console_api* console) {
-    con_state = con_state_record{};
-    con_state.api = console;
-}
-
-void con_write(const char* bytes, size_t count) {
-    if (count == 0) return;
-    start();
-    if (!view_usable()) {
-        api().write_file(bytes, count);
-        return;
-    }
-
-    static write_context c;  // the run buffer stays off the stack
+// Sets up one write from the view and a fresh look at the buffer: the
+// region, the cursor, the buffer's size and the attribute. The first console
+// write also records the window's height, which the region keeps.
+write_context& begin_write() {
+    write_context& c = con_state.write;
     c = write_context{};
     const con_rect view = con_state.view;
     const int32_t window_height = view.bottom - view.top + 1;
@@ -312,9 +314,12 @@ void con_write(const char* bytes, size_t count) {
         c.y += 1;
         if (c.y > c.region_bottom) scroll_up(c, c.y - c.region_bottom);
     }
+    return c;
+}
 
-    interpret(c, bytes, count);
-
+// Ends a write: parks or scrolls, places the cursor, lets the window follow
+// the region, and measures the view for the next write.
+void end_write(write_context& c, const con_rect& view) {
     if (c.x == c.left && c.y == c.region_bottom + 1) {
         // The text filled the region's last cell: park the cursor there and
         // leave the new row to the next write.
@@ -333,8 +338,28 @@ void con_write(const char* bytes, size_t count) {
     view_measure();
 }
 
+}  // namespace
+
+void con_reset(const console_api* console) {
+    con_state = con_state_record{};
+    con_state.api = console;
+}
+
+void con_write(const char* bytes, size_t count) {
+    if (count == 0) return;
+    console_open();
+    if (!view_usable()) {
+        api().write_file(bytes, count);
+        return;
+    }
+    const con_rect view = con_state.view;
+    write_context& c = begin_write();
+    interpret(c, bytes, count);
+    end_write(c, view);
+}
+
 void con_size(uint32_t* width, uint32_t* height) {
-    start();
+    console_open();
     if (!view_usable()) {
         *width = 80;
         *height = 25;
@@ -346,11 +371,17 @@ void con_size(uint32_t* width, uint32_t* height) {
 }
 
 int32_t con_cursor_column() {
-    start();
+    console_open();
     if (!view_usable()) return 1;
     con_buffer_info info{};
     if (!api().get_console_screen_buffer_info(con_state.output, &info)) return 1;
     return info.cursor.x + 1;
+}
+
+void con_scratch(std::string_view* run, std::string_view* cells) {
+    *run = std::string_view(con_state.run, sizeof con_state.run);
+    *cells =
+        std::string_view(reinterpret_cast<const char*>(con_state.cells), sizeof con_state.cells);
 }
 
 const console_device console_writer = {con_write, con_size, con_cursor_column};

@@ -11,8 +11,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-#include "../console_device.h"
+#include "runtime/console_device.h"
 
 using con_handle = void*;
 
@@ -41,9 +42,9 @@ struct con_buffer_info {  // the parts of CONSOLE_SCREEN_BUFFER_INFO in use
 };
 
 // STD_INPUT_HANDLE, STD_OUTPUT_HANDLE and ENABLE_PROCESSED_INPUT.
-constexpr uint32_t con_std_input = static_cast<uint32_t>(-10);
-constexpr uint32_t con_std_output = static_cast<uint32_t>(-11);
-constexpr uint32_t con_enable_processed_input = 0x0001;
+constexpr uint32_t kConStdInput = static_cast<uint32_t>(-10);
+constexpr uint32_t kConStdOutput = static_cast<uint32_t>(-11);
+constexpr uint32_t kConEnableProcessedInput = 0x0001;
 
 // One entry per Win32 call, with the call's arguments and result. The results
 // that the writer ignores are still reported, so a simulation can log them.
@@ -78,5 +79,10 @@ void con_reset(const console_api* api);
 void con_write(const char* bytes, size_t count);
 void con_size(uint32_t* width, uint32_t* height);
 int32_t con_cursor_column();
+
+// Test seam: the writer's own memory that text passes through on its way
+// into the cells (the run, and the row of cells handed to the console), as
+// raw bytes. Between writes it holds nothing but zero bytes.
+void con_scratch(std::string_view* run, std::string_view* cells);
 
 extern const console_device console_writer;

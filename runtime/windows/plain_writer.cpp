@@ -1,10 +1,10 @@
-#include "plain_writer.h"
+#include "runtime/windows/plain_writer.h"
 
 #include <windows.h>
 
 #include <cstdio>
 
-#include "../runtime.h"
+#include "runtime/runtime.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // wincrypt.h builds on what windows.h defines.
 #include <wincrypt.h>
 
-#include "../platform.h"
+#include "runtime/platform.h"
 
 namespace {
 

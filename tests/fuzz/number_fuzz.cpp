@@ -83,13 +83,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    struct Form {
+    struct prefix_form {
         std::string prefix;
         uint32_t radix;
     };
-    const Form forms[] = {{"&H", 16}, {"&h", 16}, {"&O", 8}, {"&o", 8},
-                          {"&", 8},   {"&B", 2},  {"&b", 2}};
-    for (const Form& form : forms) {
+    const prefix_form forms[] = {{"&H", 16}, {"&h", 16}, {"&O", 8}, {"&o", 8},
+                                 {"&", 8},   {"&B", 2},  {"&b", 2}};
+    for (const prefix_form& form : forms) {
         std::string digits = in_radix(value, form.radix);
         if (form.prefix == "&h") digits = lower(digits);
         const std::string written = spaces + form.prefix + digits;

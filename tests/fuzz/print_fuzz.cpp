@@ -19,7 +19,7 @@ namespace {
 
 struct device_write {
     std::string bytes;
-    int32_t column_before;  // the console's column when the write was made
+    int32_t column_after;  // the console's column as the write was made: already counted
 };
 
 std::vector<device_write> writes;
@@ -48,10 +48,10 @@ bool column_in_line(int32_t column) {
     return column >= 0 && (line_width == 0 || static_cast<uint32_t>(column) < line_width);
 }
 
-// The finish of a next_zone print made at column col.
-void check_zone_finish(const device_write& finish) {
-    require(finish.column_before >= 0, "zone padding from a negative column");
-    const uint64_t col = static_cast<uint32_t>(finish.column_before);
+// The finish of a next_zone print made at column column_before.
+void check_zone_finish(const device_write& finish, int32_t column_before) {
+    require(column_before >= 0, "zone padding from a negative column");
+    const uint64_t col = static_cast<uint32_t>(column_before);
     const uint64_t next = (col / zone_width + 1) * zone_width;
     const bool zone_fits = line_width < zone_width || next + zone_width < line_width;
     if (zone_fits) {
@@ -75,6 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size_in) {
     cursor_column = line_width == 0 ? in.ConsumeIntegralInRange<int32_t>(-5, 1 << 20)
                                     : in.ConsumeIntegral<int32_t>();
     print_reset(&recording);
+    // The console opens at the first print that writes to it, at the cursor.
+    bool opened = false;
 
     while (in.remaining_bytes() > 0) {
         const bool to_console = in.ConsumeIntegralInRange<int>(0, 7) != 0;
@@ -83,6 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size_in) {
         const bool end_only = in.ConsumeIntegralInRange<int>(0, 3) == 0;
         const std::string text = end_only ? "" : in.ConsumeRandomLengthString(400);
 
+        const int32_t column_at_start =
+            opened ? print_console_column() : (cursor_column > 1 ? cursor_column - 1 : 0);
         writes.clear();
         if (end_only) {
             print_end(file, mode);
@@ -93,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size_in) {
             require(writes.empty(), "a file that is not open was written");
             continue;
         }
+        if (!writes.empty()) opened = true;
 
         size_t next = 0;
         if (!text.empty()) {
@@ -104,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size_in) {
             require(writes.size() == next + 1 && writes[next].bytes == "\n", "newline finish");
         } else if (bits & 2u) {
             require(writes.size() == next + 1, "zone finish is one write");
-            check_zone_finish(writes[next]);
+            check_zone_finish(writes[next],
+                              next > 0 ? writes[next - 1].column_after : column_at_start);
         } else {
             require(writes.size() == next, "a finish for a mode without one");
         }

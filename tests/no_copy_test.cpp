@@ -1,0 +1,129 @@
+// The characters of character mode are often passwords or keys: once printed,
+// no copy of them may stay in the process's memory. A preloaded library dumps
+// every writable mapping at the very end of the process; the dump must not
+// hold any twelve bytes in a row of the generated line, whether the line went
+// to a file, a pipe or a terminal.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pty_harness.h"
+#include "run_program.h"
+
+namespace {
+
+constexpr size_t kLineLength = 64;
+constexpr size_t kWindow = 12;
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The first run of kLineLength letters A to Z in out: the generated line,
+// among whatever control sequences a terminal got around it.
+std::string generated_line(const std::string& out) {
+    size_t run = 0;
+    for (size_t i = 0; i < out.size(); ++i) {
+        run = out[i] >= 'A' && out[i] <= 'Z' ? run + 1 : 0;
+        if (run == kLineLength) return out.substr(i + 1 - kLineLength, kLineLength);
+    }
+    return "";
+}
+
+bool holds(const std::string& dump, const std::string& piece) {
+    const std::boyer_moore_horspool_searcher searcher(piece.begin(), piece.end());
+    return std::search(dump.begin(), dump.end(), searcher) != dump.end();
+}
+
+bool letter(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+
+// The twelve-byte windows of line that the dump still holds, by offset. The
+// line is all letters A to Z, so each window can only stand inside a run of
+// such letters: the dump is read once, and only those runs are looked into.
+std::vector<size_t> windows_left(const std::string& dump, const std::string& line) {
+    std::map<std::string_view, size_t> windows;
+    for (size_t at = 0; at + kWindow <= line.size(); ++at) {
+        windows.emplace(std::string_view(line).substr(at, kWindow), at);
+    }
+    std::set<size_t> found;
+    for (size_t i = 0; i < dump.size();) {
+        if (!letter(dump[i])) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < dump.size() && letter(dump[end])) ++end;
+        for (size_t at = i; at + kWindow <= end; ++at) {
+            const auto hit = windows.find(std::string_view(dump).substr(at, kWindow));
+            if (hit != windows.end()) found.insert(hit->second);
+        }
+        i = end;
+    }
+    return std::vector<size_t>(found.begin(), found.end());
+}
+
+struct dump_file {
+    std::string path = "/tmp/zix-dump-" + std::to_string(getpid());
+    ~dump_file() { std::remove(path.c_str()); }
+    std::vector<std::string> env() const {
+        return {"LD_PRELOAD=" ZIX_EXIT_MEMORY_DUMP, "ZIX_MEMORY_DUMP=" + path};
+    }
+};
+
+// One way of running zix -c 64: what it printed, and its exit status.
+struct output_route {
+    const char* name;
+    std::function<std::pair<std::string, int>(const dump_file&)> run;
+};
+
+TEST(NoCopyLeft, GeneratedLineIsNowhereInMemoryAtExit) {
+    const std::vector<std::string> args = {"-c", std::to_string(kLineLength)};
+    const output_route routes[] = {
+        {"file",
+         [&](const dump_file& dump) {
+             const run_result r = run_program(ZIX_PROGRAM, args, output_kind::file, dump.env());
+             return std::make_pair(r.out, r.exit_status);
+         }},
+        {"pipe",
+         [&](const dump_file& dump) {
+             const run_result r = run_program(ZIX_PROGRAM, args, output_kind::pipe, dump.env());
+             return std::make_pair(r.out, r.exit_status);
+         }},
+        {"terminal",
+         [&](const dump_file& dump) {
+             pty_options o;
+             o.args = args;
+             o.env = dump.env();
+             const pty_result r = run_on_pty(ZIX_PROGRAM, o);
+             return std::make_pair(r.out, r.exit_status);
+         }},
+    };
+    for (const output_route& route : routes) {
+        SCOPED_TRACE(route.name);
+        const dump_file dump;
+        const auto [out, status] = route.run(dump);
+        EXPECT_EQ(status, 0);
+        const std::string line = generated_line(out);
+        ASSERT_EQ(line.size(), kLineLength) << out;
+        const std::string memory = read_file(dump.path);
+        // The dump is worth searching: it holds the process's environment,
+        // where the dump's own path is.
+        ASSERT_TRUE(holds(memory, dump.path)) << memory.size() << " bytes dumped";
+        EXPECT_EQ(windows_left(memory, line), std::vector<size_t>{}) << line;
+    }
+}
+
+}  // namespace
