@@ -1,4 +1,5 @@
-// The end of a run whose output could not be written.
+// The runtime's start-up, and the end of a run whose output could not be
+// written.
 #include "runtime/runtime.h"
 
 #include <gtest/gtest.h>
@@ -63,5 +64,27 @@ TEST(RuntimeDeathTest, FailedWriteWithNoLiveBufferEndsWithStatus1) {
         },
         testing::ExitedWithCode(1), "^zix: write error: No space left on device\n$");
 }
+
+#if defined(__i386__) || defined(__x86_64__)
+unsigned short x87_control_word() {
+    unsigned short word = 0;
+    __asm__ __volatile__("fnstcw %0" : "=m"(word));
+    return word;
+}
+
+// Whatever mode it finds (here 53-bit precision, rounding toward zero),
+// start-up leaves the x87 unit with 64-bit precision and rounding to nearest.
+TEST(RuntimeStartUp, SetsTheX87UnitToExtendedPrecisionAndNearest) {
+    const auto chop_53 = static_cast<unsigned short>((x87_control_word() & 0xF0FF) | 0x0E00);
+    __asm__ __volatile__("fldcw %0" : : "m"(chop_53));
+    runtime_init();
+    EXPECT_EQ(x87_control_word() & 0x0F00, 0x0300);
+    // 1 + 2^-60 survives in the 64-bit significand and would not in 53 bits.
+    volatile long double tiny = 1.0L / (1ull << 60);
+    volatile long double sum = 1.0L + tiny;
+    EXPECT_NE(sum, 1.0L);
+    runtime_exit();
+}
+#endif
 
 }  // namespace

@@ -16,19 +16,8 @@
 
 #include "expected_output.h"
 #include "pty_harness.h"
-
-// A sanitizer's runtime maps far more memory than the program itself uses, so
-// a sanitized build cannot run under the memory limit below.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZIX_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZIX_SANITIZED 1
-#endif
-#endif
-#ifndef ZIX_SANITIZED
-#define ZIX_SANITIZED 0
-#endif
+// A sanitized build cannot run under the memory limit below.
+#include "sanitized.h"
 
 namespace {
 

@@ -3,33 +3,15 @@
 
 #include <clocale>
 
-#if defined(__i386__) || defined(__x86_64__)
-#include <fpu_control.h>
-#endif
-
 #include "runtime/linux/plain_writer.h"
 #include "runtime/linux/terminal.h"
 #include "runtime/linux/terminal_writer.h"
-
-namespace {
-
-// 64-bit precision, rounding to nearest: the x87 mode the arithmetic of the
-// random source and character mode is defined in.
-void set_x87_control_word() {
-#if defined(__i386__) || defined(__x86_64__)
-    fpu_control_t word;
-    _FPU_GETCW(word);
-    word = static_cast<fpu_control_t>((word & 0xF0FFu) | 0x0300u);
-    _FPU_SETCW(word);
-#endif
-}
-
-}  // namespace
+#include "runtime/x87_mode.h"
 
 // The locale comes before the terminal: the terminal layer reads its
 // character set to choose the glyph form.
 void platform_init() {
-    set_x87_control_word();
+    x87_set_extended_precision_nearest();
     std::setlocale(LC_CTYPE, "");
     // The terminal writer's buffer goes to the standard output stream before
     // the terminal layer sends anything through it.

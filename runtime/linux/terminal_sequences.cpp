@@ -45,12 +45,11 @@
 // gives the terminal back is thrown away with the settings' change, so no key
 // pressed during the run and no answer reaches the shell.
 #include <termcap.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
 #include "runtime/linux/terminal_state.h"
+#include "runtime/linux/write_all.h"
 
 namespace {
 
@@ -131,16 +130,10 @@ void term_sequences_form() {
     capture = nullptr;
 }
 
+// Errors are ignored: there is nowhere to report them, and every later step
+// of a restore still runs.
 void term_write_bytes(const term_bytes& sequence) {
-    const char* bytes = sequence.bytes;
-    size_t count = sequence.length;
-    while (count > 0) {
-        const ssize_t done = write(1, bytes, count);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return;
-        bytes += done;
-        count -= static_cast<size_t>(done);
-    }
+    if (sequence.length > 0) write_all(1, sequence.bytes, sequence.length);
 }
 
 bool term_send(term_sequence which, int a, int b) {

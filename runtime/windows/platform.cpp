@@ -7,6 +7,7 @@
 
 #include "runtime/windows/console_win32.h"
 #include "runtime/windows/console_writer.h"
+#include "runtime/x87_mode.h"
 
 namespace {
 
@@ -21,10 +22,7 @@ void set_floating_point_mode() {
     _controlfp(0, _MCW_PC | _MCW_RC);
 #else
     _controlfp(_RC_NEAR, _MCW_RC);
-    unsigned short word = 0;
-    __asm__ __volatile__("fnstcw %0" : "=m"(word));
-    word = static_cast<unsigned short>((word & 0xF0FFu) | 0x0300u);
-    __asm__ __volatile__("fldcw %0" : : "m"(word));
+    x87_set_extended_precision_nearest();
 #endif
 }
 
