@@ -22,6 +22,7 @@ int write_all_rest(int fd, const char* bytes, size_t count, ssize_t done);
 // costs no more than the system call.
 inline int write_all(int fd, const char* bytes, size_t count) {
     const ssize_t done = write(fd, bytes, count);
-    if (done == static_cast<ssize_t>(count)) [[likely]] return 0;
+    if (done == static_cast<ssize_t>(count)) [[likely]]
+        return 0;
     return write_all_rest(fd, bytes, count, done);
 }
