@@ -137,6 +137,12 @@ inline bool short_text_without_low_bytes(const char* bytes, size_t count) {
     return (low_byte_marks(load_word(bytes)) | low_byte_marks(load_word(bytes + count - 8))) == 0;
 }
 
+// A text with no line end moves the column on by its length.
+inline void advance_column(file_entry& entry, size_t count) {
+    const uint32_t column = static_cast<uint32_t>(entry.column) + static_cast<uint32_t>(count);
+    entry.column = static_cast<int32_t>(reduced_column(column, entry.width));
+}
+
 // The column follows the bytes handed over, whatever the device does with
 // them; it is brought up to date first, so that the device write is the last
 // step.
@@ -144,10 +150,12 @@ void entry_write(file_entry* entry, const char* bytes, size_t count) {
     console_init();
     if (entry == nullptr || entry->device == nullptr) return;
     const size_t i = after_last_line_end(bytes, count);
-    const uint32_t column =
-        i > 0 ? static_cast<uint32_t>(count - i)
-              : static_cast<uint32_t>(entry->column) + static_cast<uint32_t>(count);
-    entry->column = static_cast<int32_t>(reduced_column(column, entry->width));
+    if (i > 0) {
+        entry->column =
+            static_cast<int32_t>(reduced_column(static_cast<uint32_t>(count - i), entry->width));
+    } else {
+        advance_column(*entry, count);
+    }
     entry->device->console_write(bytes, count);
 }
 
@@ -197,9 +205,7 @@ void print_text(int32_t file_number, std::string_view text, PrintMode mode) {
     if (file_number == kConsoleFile && mode == PrintMode::nothing &&
         console_entry.device != nullptr && !cursor_moved.load(std::memory_order_relaxed) &&
         short_text_without_low_bytes(text.data(), text.size())) [[likely]] {
-        const uint32_t column =
-            static_cast<uint32_t>(console_entry.column) + static_cast<uint32_t>(text.size());
-        console_entry.column = static_cast<int32_t>(reduced_column(column, console_entry.width));
+        advance_column(console_entry, text.size());
         console_entry.device->console_write(text.data(), text.size());
         return;
     }

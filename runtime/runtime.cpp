@@ -74,9 +74,9 @@ void runtime_write_failed(const char* reason) {
         buffer_wipe(live_buffer.buffer, live_buffer.count);
         if (release_observer) release_observer(live_buffer.buffer, live_buffer.count);
     }
-    // _Exit, not exit: exit would flush standard output once more into the
-    // failed output. Nothing else needs putting back: the plain writer is only
-    // in use when the terminal layer did not take the terminal over.
+    // _Exit, not exit: nothing more may go to the failed output, and nothing
+    // needs putting back: the plain writer is only in use when the terminal
+    // layer did not take the terminal over.
     std::_Exit(1);
 }
 

@@ -43,11 +43,11 @@ class term_lock_guard {
     bool held_;
 };
 
-// Writes a capability (with tgoto's two parameters) or a fixed sequence to
-// the terminal and flushes it; false when nothing was written, and always
-// while zix does not hold the terminal (stopped, or continued in the
-// background).
-bool term_send(term_sequence which, int a = 0, int b = 0);
+// Writes a fixed sequence (a query) to the terminal and flushes it; false
+// when nothing was written, and always while zix does not hold the terminal
+// (stopped, or continued in the background). Capabilities go out only in the
+// byte strings formed at set-up.
+bool term_send(term_sequence which);
 
 // Sends cursor_query or size_query and reads the answer's two numbers; false
 // when none came within the wait, or zix does not hold the terminal.

@@ -136,17 +136,10 @@ void term_write_bytes(const term_bytes& sequence) {
     if (sequence.length > 0) write_all(1, sequence.bytes, sequence.length);
 }
 
-bool term_send(term_sequence which, int a, int b) {
+// Through standard output, so that it follows the text written before it.
+bool term_send(term_sequence which) {
     if (term_state.kind.load() == 0 || term_state.hold.load() != holding) return false;
-    if (is_capability(which)) {
-        const char* string = term_state.capability[static_cast<int>(which)];
-        if (string == nullptr) return false;
-        const char* output = tgoto(string, a, b);
-        if (output == nullptr) return false;
-        tputs(output, 1, std::putchar);
-        std::fflush(stdout);
-        return true;
-    }
+    if (is_capability(which)) return false;
     if (std::fputs(fixed_sequence(which), stdout) == EOF) return false;
     std::fflush(stdout);
     return true;

@@ -178,6 +178,8 @@ void term_shutdown() {
     t.closing.store(true);
     term_put_back();
     t.kind.store(0);
+    // A signal held back until now meets the disposition zix found.
+    term_signals_uninstall();
     term_service_stop();
     if (t.tty_file) {
         std::fclose(t.tty_file);

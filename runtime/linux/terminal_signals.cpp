@@ -25,10 +25,6 @@ constexpr size_t kAltStackBytes = 64 * 1024;
 alignas(16) char alt_stack[kAltStackBytes];
 stack_t previous_alt_stack;
 
-// Ctrl-Z is handled only when it would stop zix anyway; where it is ignored,
-// it stays ignored.
-bool stop_handled = false;
-
 void handled_set(sigset_t* set) {
     sigemptyset(set);
     for (const int signal_number : kFatalSignals) sigaddset(set, signal_number);
@@ -113,14 +109,18 @@ void term_signals_install() {
     for (const int signal_number : kFatalSignals) {
         install(signal_number, fatal_signal_handler, SA_ONSTACK, &saved[signal_number]);
     }
+    // Ctrl-Z is handled only when it would stop zix anyway; where it is
+    // ignored, it stays ignored.
     sigaction(SIGTSTP, nullptr, &saved[SIGTSTP]);
-    stop_handled = saved[SIGTSTP].sa_handler == SIG_DFL;
-    if (stop_handled) install(SIGTSTP, stop_handler, 0, nullptr);
+    if (saved[SIGTSTP].sa_handler == SIG_DFL) install(SIGTSTP, stop_handler, 0, nullptr);
     install(SIGCONT, continue_handler, 0, &saved[SIGCONT]);
     install(SIGWINCH, window_change_handler, 0, &saved[SIGWINCH]);
+    term_state.signals_installed = true;
 }
 
 void term_signals_uninstall() {
+    if (!term_state.signals_installed) return;
+    term_state.signals_installed = false;
     struct sigaction* saved = term_state.saved_dispositions;
     for (const int signal_number : kFatalSignals) {
         sigaction(signal_number, &saved[signal_number], nullptr);

@@ -69,6 +69,7 @@ struct term_state_record {
     bool service_started;
     // The dispositions in force before set-up, one slot per signal number.
     struct sigaction saved_dispositions[NSIG];
+    bool signals_installed;
 };
 
 extern term_state_record term_state;
