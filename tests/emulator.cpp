@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+extern char** environ;
+
 namespace {
 
 // ZIX_EMULATOR: the build's emulator command, words separated by ';' as CMake
@@ -36,6 +38,22 @@ program_command emulated_command(const std::string& program, const std::vector<s
     command.argv.push_back(program);
     command.argv.insert(command.argv.end(), args.begin(), args.end());
     return command;
+}
+
+std::vector<std::string> inherited_environment() {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    return env;
+}
+
+std::vector<std::string> environment_with(std::vector<std::string> env,
+                                          const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return starts_with(e, name); });
+        env.push_back(entry);
+    }
+    return env;
 }
 
 bool under_emulator() {

@@ -19,6 +19,15 @@ struct program_command {
 program_command emulated_command(const std::string& program, const std::vector<std::string>& args,
                                  const std::vector<std::string>& env);
 
+// The test's own environment, entry by entry.
+std::vector<std::string> inherited_environment();
+
+// env with each of entries ("NAME=value") put in, in place of an entry of the
+// same name: a preloaded library or a fake clock given to a test must not be
+// lost to one that the machine's environment already sets.
+std::vector<std::string> environment_with(std::vector<std::string> env,
+                                          const std::vector<std::string>& entries);
+
 // True when this build's programs run under an emulator.
 bool under_emulator();
 

@@ -8,9 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -19,16 +17,12 @@
 
 #include "pty_harness.h"
 #include "run_program.h"
+#include "test_files.h"
 
 namespace {
 
 constexpr size_t kLineLength = 64;
 constexpr size_t kWindow = 12;
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The first run of kLineLength letters A to Z in out: the generated line,
 // among whatever control sequences a terminal got around it.

@@ -19,8 +19,7 @@
 #include <sstream>
 
 #include "emulator.h"
-
-extern char** environ;
+#include "test_files.h"
 
 using clock_type = std::chrono::steady_clock;
 
@@ -33,23 +32,10 @@ double since(clock_type::time_point start) {
     return std::chrono::duration<double>(clock_type::now() - start).count();
 }
 
-int temp_file() {
-    char name[] = "/tmp/zix-pty-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd >= 0) unlink(name);
-    return fd;
-}
-
-std::string read_file(int fd) {
-    std::string data;
+// What a file the program wrote holds, from its start.
+std::string written(int fd) {
     lseek(fd, 0, SEEK_SET);
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got <= 0) break;
-        data.append(chunk, static_cast<size_t>(got));
-    }
-    return data;
+    return read_all(fd);
 }
 
 bool unwanted(const std::string& entry) {
@@ -64,19 +50,11 @@ bool unwanted(const std::string& entry) {
 // used, then TERM, the locale and the extra entries.
 std::vector<std::string> environment_for(const pty_options& o,
                                          const std::vector<std::string>& extra) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        if (!unwanted(*e)) env.emplace_back(*e);
-    }
+    std::vector<std::string> env = inherited_environment();
+    std::erase_if(env, unwanted);
     if (o.term) env.push_back("TERM=" + *o.term);
     if (!o.locale.empty()) env.push_back("LC_ALL=" + o.locale);
-    // An extra entry replaces an inherited one of the same name.
-    for (const std::string& entry : extra) {
-        const std::string name = entry.substr(0, entry.find('=') + 1);
-        std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
-        env.push_back(entry);
-    }
-    return env;
+    return environment_with(std::move(env), extra);
 }
 
 std::vector<char*> pointers(std::vector<std::string>& words) {
@@ -427,10 +405,10 @@ pty_result run_on_pty(const std::string& program, const pty_options& options) {
     result.cursor_queries = std::move(terminal.cursor_queries);
     result.size_queries = std::move(terminal.size_queries);
     result.arrivals = std::move(terminal.arrivals);
-    result.err = without_emulator_notice(read_file(err_fd));
+    result.err = without_emulator_notice(written(err_fd));
     close(err_fd);
     if (out_fd >= 0) {
-        result.file_out = read_file(out_fd);
+        result.file_out = written(out_fd);
         close(out_fd);
     }
     return result;

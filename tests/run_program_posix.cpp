@@ -14,22 +14,9 @@
 
 #include "emulator.h"
 #include "run_program.h"
-
-extern char** environ;
+#include "test_files.h"
 
 namespace {
-
-std::string read_all(int fd, size_t limit = static_cast<size_t>(-1)) {
-    std::string data;
-    char chunk[65536];
-    while (data.size() < limit) {
-        const size_t want = std::min(sizeof chunk, limit - data.size());
-        const ssize_t got = read(fd, chunk, want);
-        if (got <= 0) break;
-        data.append(chunk, static_cast<size_t>(got));
-    }
-    return data;
-}
 
 // A reader that lags behind the writer: it lets the pipe fill before its first
 // read, then takes a page at a time with a pause after each.
@@ -47,17 +34,6 @@ std::string read_slowly(int fd) {
     return data;
 }
 
-int temp_file(bool read_only = false) {
-    char name[] = "/tmp/zix-e2e-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0 && read_only) {
-        close(fd);
-        fd = open(name, O_RDONLY);
-    }
-    if (fd >= 0) unlink(name);
-    return fd;
-}
-
 }  // namespace
 
 run_result run_program(const std::string& program, const std::vector<std::string>& args,
@@ -69,9 +45,7 @@ run_result run_program(const std::string& program, const std::vector<std::string
     for (std::string& a : command.argv) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    std::vector<std::string> env_store;
-    for (char** e = environ; *e; ++e) env_store.emplace_back(*e);
-    env_store.insert(env_store.end(), command.env.begin(), command.env.end());
+    std::vector<std::string> env_store = environment_with(inherited_environment(), command.env);
     std::vector<char*> envp;
     for (std::string& e : env_store) envp.push_back(e.data());
     envp.push_back(nullptr);

@@ -7,15 +7,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "emulator.h"
 #include "expected_output.h"
 #include "pty_harness.h"
+#include "test_files.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ class tmux_server {
         return lines;
     }
 
-    // Waits up to ten seconds for a line that reads exactly `line`.
+    // Waits up to ten seconds (longer under the emulator) for a line that
+    // reads exactly `line`.
     bool wait_for(const std::string& line) const {
         return wait_until([&](const std::string& l) { return l == line; });
     }
@@ -67,7 +69,8 @@ class tmux_server {
 
   private:
     bool wait_until(const std::function<bool(const std::string&)>& wanted) const {
-        for (int i = 0; i < 100; ++i) {
+        const int tries = static_cast<int>(100 * emulator_slowness());
+        for (int i = 0; i < tries; ++i) {
             for (const std::string& l : pane()) {
                 if (wanted(l)) return true;
             }
@@ -86,13 +89,6 @@ std::vector<std::string> table_lines(int per_row) {
         lines.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
     }
     return lines;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 bool have_tmux() {
