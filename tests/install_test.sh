@@ -11,6 +11,12 @@ trap 'rm -rf "$prefix"' EXIT
 . "$(dirname "$0")/checks.sh"
 . "$(dirname "$0")/emulator.sh"
 use_build "$build"
+for tool in man groff lexgrog; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed (scripts/setup package installs it)"
+        exit 77
+    fi
+done
 
 if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
     cat "$prefix.log"

@@ -6,8 +6,9 @@
 #   install: install the package, run the installed zix, find its manual
 #            page, remove the package (through apt, which waits for the
 #            package manager's lock).
-#            Needs root; skipped (status 77) otherwise, and when a zix
-#            package is installed already (it is not replaced).
+#            Only with ZIX_TEST_PACKAGE_INSTALL=1 in the environment, as
+#            root, and when no zix package is installed already (it is not
+#            replaced); skipped (status 77) otherwise.
 # Usage: tests/package_test.sh inspect|install BUILD_DIR VERSION ARCHITECTURE
 set -uo pipefail
 mode=${1:?usage: package_test.sh inspect|install BUILD_DIR VERSION ARCHITECTURE}
@@ -35,6 +36,10 @@ for tool in cpack dpkg-deb dpkg-shlibdeps; do
     fi
 done
 if [ "$mode" = install ]; then
+    if [ "${ZIX_TEST_PACKAGE_INSTALL:-}" != 1 ]; then
+        echo "SKIP: installs into the system's package database only when asked (ZIX_TEST_PACKAGE_INSTALL=1, as scripts/test does)"
+        exit $skip
+    fi
     if [ "$(id -u)" -ne 0 ]; then
         echo "SKIP: installing a package with dpkg needs root"
         exit $skip
