@@ -21,12 +21,10 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random character data and bulk text gener
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
-# The Debian name of the architecture the program is built for (the i386
-# build runs on an x86-64 machine, so the machine's own name would be wrong).
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^i[3-6]86$")
-    set(ZIX_DEB_ARCHITECTURE i386)
-elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-    set(ZIX_DEB_ARCHITECTURE amd64)
+# The Debian name of the architecture the program is built for: a cross
+# build's toolchain file names it, the native build is the machine's own.
+if(ZIX_DEB_ARCH)
+    set(ZIX_DEB_ARCHITECTURE ${ZIX_DEB_ARCH})
 else()
     execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE ZIX_DEB_ARCHITECTURE
                     OUTPUT_STRIP_TRAILING_WHITESPACE)

@@ -6,12 +6,12 @@ extern char** environ;
 
 namespace {
 
-// ZIX_EMULATOR: the build's emulator command, words separated by ';' as CMake
-// lists them; empty when the programs run natively.
+// ZIX_EMULATOR: the build's emulator command, words separated by '|'; empty
+// when the programs run natively.
 std::vector<std::string> emulator_words() {
     std::vector<std::string> words;
     std::istringstream in(ZIX_EMULATOR);
-    for (std::string word; std::getline(in, word, ';');) {
+    for (std::string word; std::getline(in, word, '|');) {
         if (!word.empty()) words.push_back(word);
     }
     return words;
