@@ -1,6 +1,10 @@
 #include "emulator.h"
 
+#include <sys/resource.h>
+
 #include <sstream>
+
+#include "sanitized.h"
 
 extern char** environ;
 
@@ -69,6 +73,7 @@ std::string without_emulator_notice(const std::string& err) {
     return err.substr(0, at) + (end == std::string::npos ? "" : err.substr(end + 1));
 }
 
-double emulator_slowness() {
-    return under_emulator() ? 10.0 : 1.0;
+double run_slowness() {
+    if (under_emulator()) return 10.0;
+    return ZIX_SANITIZED ? 4.0 : 1.0;
 }

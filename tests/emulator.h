@@ -37,7 +37,8 @@ bool under_emulator();
 // with what the program itself wrote.
 std::string without_emulator_notice(const std::string& err);
 
-// How many times longer a timed step may take under the emulator: bounds on
-// waits that the program itself keeps stay as they are, bounds on how long a
-// whole run takes are stretched by this factor.
-double emulator_slowness();
+// How many times longer a timed step may take in this build: under the
+// emulator, or with a sanitizer's runtime checking the program. Only upper
+// bounds stretch by this factor; a lower bound on a wait that the program
+// itself keeps (its 250 ms answer wait) stays as it is.
+double run_slowness();

@@ -357,7 +357,7 @@ pty_result run_on_pty(const std::string& program, const pty_options& options) {
             exited = true;
             result.seconds = now;
         }
-        if (!exited && now > options.timeout_seconds * emulator_slowness()) {
+        if (!exited && now > options.timeout_seconds * run_slowness()) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             exited = true;
@@ -446,7 +446,7 @@ void pty_shell::type(const std::string& keys) {
 }
 
 size_t pty_shell::wait_for(const std::string& text, size_t from, double seconds) {
-    const double until = terminal_->now() + seconds * emulator_slowness();
+    const double until = terminal_->now() + seconds * run_slowness();
     for (;;) {
         const size_t at = terminal_->out.find(text, from);
         if (at != std::string::npos) return at + text.size();

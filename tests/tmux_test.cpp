@@ -55,7 +55,7 @@ class tmux_server {
         return lines;
     }
 
-    // Waits up to ten seconds (longer under the emulator) for a line that
+    // Waits up to ten seconds (stretched by run_slowness) for a line that
     // reads exactly `line`.
     bool wait_for(const std::string& line) const {
         return wait_until([&](const std::string& l) { return l == line; });
@@ -69,7 +69,7 @@ class tmux_server {
 
   private:
     bool wait_until(const std::function<bool(const std::string&)>& wanted) const {
-        const int tries = static_cast<int>(100 * emulator_slowness());
+        const int tries = static_cast<int>(100 * run_slowness());
         for (int i = 0; i < tries; ++i) {
             for (const std::string& l : pane()) {
                 if (wanted(l)) return true;
