@@ -16,19 +16,6 @@
 
 namespace {
 
-using args_t = std::vector<std::string>;
-
-// Runs zix to a file and through a pipe and insists the two agree; returns
-// the file run.
-run_result zix(const args_t& args, const std::vector<std::string>& env) {
-    run_result file = run_program(ZIX_PROGRAM, args, output_kind::file, env);
-    run_result piped = run_program(ZIX_PROGRAM, args, output_kind::pipe, env);
-    EXPECT_EQ(file.exit_status, piped.exit_status);
-    EXPECT_EQ(file.out, piped.out);
-    EXPECT_EQ(piped.err, "");
-    return file;
-}
-
 std::vector<std::string> fake(const std::string& clock, const std::string& words,
                               const std::string& log = "") {
     std::vector<std::string> env = {std::string("LD_PRELOAD=") + ZIX_FAKE_SOURCES,

@@ -1,6 +1,10 @@
 #include "emulator.h"
 
+#include <sys/resource.h>
+
 #include <sstream>
+
+#include "sanitized.h"
 
 extern char** environ;
 
@@ -40,6 +44,25 @@ program_command emulated_command(const std::string& program, const std::vector<s
     return command;
 }
 
+exec_arrays::exec_arrays(std::vector<std::string> command, std::vector<std::string> environment)
+    : words(std::move(command)), env(std::move(environment)) {
+    for (std::string& word : words) argv.push_back(word.data());
+    for (std::string& entry : env) envp.push_back(entry.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+}
+
+rlimit limit_memory(long mb) {
+    rlimit before{};
+    getrlimit(RLIMIT_DATA, &before);
+    if (mb > 0) {
+        rlimit limited = before;
+        limited.rlim_cur = static_cast<rlim_t>(mb) << 20;
+        setrlimit(RLIMIT_DATA, &limited);
+    }
+    return before;
+}
+
 std::vector<std::string> inherited_environment() {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.emplace_back(*e);
@@ -69,6 +92,7 @@ std::string without_emulator_notice(const std::string& err) {
     return err.substr(0, at) + (end == std::string::npos ? "" : err.substr(end + 1));
 }
 
-double emulator_slowness() {
-    return under_emulator() ? 10.0 : 1.0;
+double run_slowness() {
+    if (under_emulator()) return 10.0;
+    return ZIX_SANITIZED ? 4.0 : 1.0;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+struct rlimit;  // <sys/resource.h>
+
 struct program_command {
     std::vector<std::string> argv;  // the emulator's words first, when there is one
     std::vector<std::string> env;   // what the environment gets besides the inherited entries
@@ -18,6 +20,21 @@ struct program_command {
 // emulator, which is a program of another architecture.
 program_command emulated_command(const std::string& program, const std::vector<std::string>& args,
                                  const std::vector<std::string>& env);
+
+// Words and an environment as execve and posix_spawn take them: argv and
+// envp point into words and env, and end in nullptr.
+struct exec_arrays {
+    exec_arrays(std::vector<std::string> command, std::vector<std::string> environment);
+    exec_arrays(const exec_arrays&) = delete;
+    exec_arrays& operator=(const exec_arrays&) = delete;
+    std::vector<std::string> words, env;
+    std::vector<char*> argv, envp;
+};
+
+// Sets this process's data limit (RLIMIT_DATA) to mb megabytes when mb > 0,
+// for a program started from it to inherit: the soft limit only, so that the
+// limit given back, the one before, can be put back.
+rlimit limit_memory(long mb);
 
 // The test's own environment, entry by entry.
 std::vector<std::string> inherited_environment();
@@ -37,7 +54,8 @@ bool under_emulator();
 // with what the program itself wrote.
 std::string without_emulator_notice(const std::string& err);
 
-// How many times longer a timed step may take under the emulator: bounds on
-// waits that the program itself keeps stay as they are, bounds on how long a
-// whole run takes are stretched by this factor.
-double emulator_slowness();
+// How many times longer a timed step may take in this build: under the
+// emulator, or with a sanitizer's runtime checking the program. Only upper
+// bounds stretch by this factor; a lower bound on a wait that the program
+// itself keeps (its 250 ms answer wait) stays as it is.
+double run_slowness();

@@ -7,7 +7,6 @@
 //                              that overflows the stack (overflow)
 //   ZIX_FAKE_SLOW_MS=N         every flush of standard output takes N ms more,
 //                              so that a run lasts long enough to be stopped
-#include <dlfcn.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -16,12 +15,9 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+#include "preload.h"
 
-template <typename F>
-F real(const char* name) {
-    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-}
+namespace {
 
 bool setting(const char* name, const char* value) {
     const char* set = std::getenv(name);

@@ -5,7 +5,6 @@
 //                                          in turn ("short" gives a 2-byte read,
 //                                          "fail" makes that open fail)
 //   ZIX_FAKE_LOG=PATH                     gets one line per open of /dev/urandom
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -16,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "preload.h"
 
 // A 32-bit build with 64-bit times and offsets (the i386 build) calls these
 // under other names; <sys/time.h> and <fcntl.h> give the definitions below
@@ -36,11 +37,6 @@ namespace {
 
 int fake_fd = -1;
 size_t word_index = 0;
-
-template <typename F>
-F real(const char* name) {
-    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-}
 
 // The n-th token of ZIX_FAKE_ENTROPY, or "" past the end.
 std::string entropy_token(size_t n) {

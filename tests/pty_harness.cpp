@@ -57,13 +57,6 @@ std::vector<std::string> environment_for(const pty_options& o,
     return environment_with(std::move(env), extra);
 }
 
-std::vector<char*> pointers(std::vector<std::string>& words) {
-    std::vector<char*> out;
-    for (std::string& w : words) out.push_back(w.data());
-    out.push_back(nullptr);
-    return out;
-}
-
 // The program inherits default dispositions and no blocked signals, whatever
 // the test runner set up. Runs between fork and exec: only system calls.
 void plain_signals(const std::vector<int>& ignored) {
@@ -120,11 +113,7 @@ int become_session_leader(const char* slave_name) {
     for (int fd = 3; fd < 256; ++fd) close(fd);
 
     plain_signals(options.ignored_signals);
-    if (options.memory_limit_mb > 0) {
-        const rlim_t bytes = static_cast<rlim_t>(options.memory_limit_mb) << 20;
-        const rlimit data{bytes, bytes};
-        setrlimit(RLIMIT_DATA, &data);
-    }
+    limit_memory(options.memory_limit_mb);
     execve(argv[0], argv, envp);
     _exit(127);
 }
@@ -332,10 +321,8 @@ pty_result run_on_pty(const std::string& program, const pty_options& options) {
     }
     tcgetattr(pair.slave, &result.before);
 
-    program_command command = emulated_command(program, options.args, options.env);
-    std::vector<char*> argv = pointers(command.argv);
-    std::vector<std::string> env_store = environment_for(options, command.env);
-    std::vector<char*> envp = pointers(env_store);
+    const program_command command = emulated_command(program, options.args, options.env);
+    const exec_arrays exec(command.argv, environment_for(options, command.env));
 
     const int err_fd = temp_file();
     const int out_fd = options.stdout_to_file ? temp_file() : -1;
@@ -343,7 +330,7 @@ pty_result run_on_pty(const std::string& program, const pty_options& options) {
     const pid_t pid = fork();
     if (pid == 0) {
         start_child(pair.slave_name.c_str(), other ? other->slave_name.c_str() : nullptr, options,
-                    err_fd, out_fd, argv.data(), envp.data());
+                    err_fd, out_fd, exec.argv.data(), exec.envp.data());
     }
 
     bool event_done = false;
@@ -357,7 +344,7 @@ pty_result run_on_pty(const std::string& program, const pty_options& options) {
             exited = true;
             result.seconds = now;
         }
-        if (!exited && now > options.timeout_seconds * emulator_slowness()) {
+        if (!exited && now > options.timeout_seconds * run_slowness()) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             exited = true;
@@ -417,10 +404,7 @@ pty_result run_on_pty(const std::string& program, const pty_options& options) {
 pty_shell::pty_shell(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                      const pty_options& terminal)
     : terminal_(std::make_unique<pty_terminal>(terminal)) {
-    std::vector<std::string> words = argv;
-    std::vector<char*> argv_pointers = pointers(words);
-    std::vector<std::string> env_store = environment_for(terminal, env);
-    std::vector<char*> envp = pointers(env_store);
+    const exec_arrays exec(argv, environment_for(terminal, env));
     const std::string slave_name = terminal_->pair.slave_name;
     shell_ = fork();
     if (shell_ == 0) {
@@ -428,7 +412,7 @@ pty_shell::pty_shell(const std::vector<std::string>& argv, const std::vector<std
         for (int fd = 0; fd < 3; ++fd) dup2(tty, fd);
         for (int fd = 3; fd < 256; ++fd) close(fd);
         plain_signals({});
-        execvpe(argv_pointers[0], argv_pointers.data(), envp.data());
+        execvpe(exec.argv[0], exec.argv.data(), exec.envp.data());
         _exit(127);
     }
 }
@@ -446,7 +430,7 @@ void pty_shell::type(const std::string& keys) {
 }
 
 size_t pty_shell::wait_for(const std::string& text, size_t from, double seconds) {
-    const double until = terminal_->now() + seconds * emulator_slowness();
+    const double until = terminal_->now() + seconds * run_slowness();
     for (;;) {
         const size_t at = terminal_->out.find(text, from);
         if (at != std::string::npos) return at + text.size();

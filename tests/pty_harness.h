@@ -55,8 +55,8 @@ struct pty_options {
     std::string event_keys;                         // typed on the terminal
     unsigned short event_rows = 0, event_cols = 0;  // a window change when not 0
 
-    long memory_limit_mb = 0;  // RLIMIT_DATA of the program when not 0
-    double timeout_seconds = 20;
+    long memory_limit_mb = 0;     // RLIMIT_DATA of the program when not 0
+    double timeout_seconds = 20;  // stretched by run_slowness
 };
 
 struct pty_result {
@@ -110,8 +110,8 @@ class pty_shell {
 
     void type(const std::string& keys);
     // Reads the terminal until text has arrived at or after offset from;
-    // returns the offset just past it, or npos when seconds (stretched under
-    // an emulator) pass first.
+    // returns the offset just past it, or npos when seconds (stretched by
+    // run_slowness) pass first.
     size_t wait_for(const std::string& text, size_t from, double seconds = 10);
     // The terminal's settings now, read from the terminal's side.
     termios modes() const;

@@ -34,3 +34,10 @@ struct run_result {
 run_result run_program(const std::string& program, const std::vector<std::string>& args,
                        output_kind kind, const std::vector<std::string>& extra_env = {},
                        const run_options& options = {});
+
+// The end-to-end tests' run of zix (ZIX_PROGRAM), to a file and through a
+// pipe, which must agree: the same status, the same length of output (byte for
+// byte when fake_sources, the environment of the preloaded fake clock and
+// entropy, fix what it draws), nothing on standard error. Gives the file run.
+run_result zix(const std::vector<std::string>& args,
+               const std::vector<std::string>& fake_sources = {});

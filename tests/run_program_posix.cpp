@@ -6,49 +6,20 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "emulator.h"
 #include "run_program.h"
 #include "test_files.h"
-
-namespace {
-
-// A reader that lags behind the writer: it lets the pipe fill before its first
-// read, then takes a page at a time with a pause after each.
-std::string read_slowly(int fd) {
-    using std::chrono::microseconds;
-    std::this_thread::sleep_for(microseconds(20000));
-    std::string data;
-    char chunk[4096];
-    for (;;) {
-        const ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got <= 0) break;
-        data.append(chunk, static_cast<size_t>(got));
-        std::this_thread::sleep_for(microseconds(100));
-    }
-    return data;
-}
-
-}  // namespace
 
 run_result run_program(const std::string& program, const std::vector<std::string>& args,
                        output_kind kind, const std::vector<std::string>& extra_env,
                        const run_options& options) {
     run_result result;
     program_command command = emulated_command(program, args, extra_env);
-    std::vector<char*> argv;
-    for (std::string& a : command.argv) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    std::vector<std::string> env_store = environment_with(inherited_environment(), command.env);
-    std::vector<char*> envp;
-    for (std::string& e : env_store) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    const exec_arrays exec(command.argv, environment_with(inherited_environment(), command.env));
 
     const bool piped = kind == output_kind::pipe || kind == output_kind::pipe_closed_early ||
                        kind == output_kind::nonblocking_pipe;
@@ -106,19 +77,13 @@ run_result run_program(const std::string& program, const std::vector<std::string
     if (options.ignore_sigpipe) sigaction(SIGPIPE, &ignore, &before);
 
     // A memory limit is inherited the same way: set on this process for the
-    // moment of the spawn (the soft limit only, so it can be put back).
-    rlimit data_before{};
-    getrlimit(RLIMIT_DATA, &data_before);
-    if (options.memory_limit_mb > 0) {
-        rlimit limited = data_before;
-        limited.rlim_cur = static_cast<rlim_t>(options.memory_limit_mb) << 20;
-        setrlimit(RLIMIT_DATA, &limited);
-    }
-
+    // moment of the spawn.
+    const rlimit data_before = limit_memory(options.memory_limit_mb);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    const int spawned =
+        posix_spawn(&pid, exec.argv[0], &actions, &attributes, exec.argv.data(), exec.envp.data());
     if (options.ignore_sigpipe) sigaction(SIGPIPE, &before, nullptr);
-    if (options.memory_limit_mb > 0) setrlimit(RLIMIT_DATA, &data_before);
+    setrlimit(RLIMIT_DATA, &data_before);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (pipe_fds[1] >= 0) close(pipe_fds[1]);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -34,6 +35,21 @@ inline std::string read_all(int fd, size_t limit = SIZE_MAX) {
         const ssize_t got = read(fd, chunk, want);
         if (got <= 0) break;
         data.append(chunk, static_cast<size_t>(got));
+    }
+    return data;
+}
+
+// What fd gives up to its end, read as by a reader that lags behind its
+// writer: it lets a pipe fill before its first read, then takes a page at a
+// time with a pause after each.
+inline std::string read_slowly(int fd) {
+    usleep(20000);
+    std::string data;
+    char chunk[4096];
+    for (ssize_t got; (got = read(fd, chunk, sizeof chunk)) != 0;) {
+        if (got < 0 && errno != EINTR) break;
+        if (got > 0) data.append(chunk, static_cast<size_t>(got));
+        usleep(100);
     }
     return data;
 }

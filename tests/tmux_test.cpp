@@ -55,7 +55,7 @@ class tmux_server {
         return lines;
     }
 
-    // Waits up to ten seconds (longer under the emulator) for a line that
+    // Waits up to ten seconds (stretched by run_slowness) for a line that
     // reads exactly `line`.
     bool wait_for(const std::string& line) const {
         return wait_until([&](const std::string& l) { return l == line; });
@@ -69,7 +69,7 @@ class tmux_server {
 
   private:
     bool wait_until(const std::function<bool(const std::string&)>& wanted) const {
-        const int tries = static_cast<int>(100 * emulator_slowness());
+        const int tries = static_cast<int>(100 * run_slowness());
         for (int i = 0; i < tries; ++i) {
             for (const std::string& l : pane()) {
                 if (wanted(l)) return true;
@@ -135,7 +135,7 @@ void table_laid_out_for_the_pane(const std::string& locale) {
             EXPECT_EQ(got, want[row]) << "row " << row;
         } else if (row == 14) {
             std::string through_128 = want[row].substr(0, want[row].find("128 ") + 4);
-            through_128.replace(through_128.find('\x7f'), 1, "\xef\x81\xbf");
+            through_128.replace(through_128.find('\x7f'), 1, expected::glyph(0x7f));
             EXPECT_EQ(got.substr(0, through_128.size()), through_128) << "row " << row;
         } else if (row < 33) {
             const std::string first = std::to_string(32 + 7 * (row - 1)) + " ";

@@ -16,9 +16,11 @@ trap 'stop_tmux; rm -rf "$work"' EXIT
 export LC_ALL=C.UTF-8
 failures=0
 
-# Runs zix with the given arguments in a fresh pane; the pane stays open
-# afterwards so that its contents can be read.
-run_on_console() {
+# Runs zix with the given arguments in a fresh pane, until the pane shows the
+# text given first; the pane stays open so that its contents can be read.
+run_on_console() {  # want, zix's arguments...
+    local want=$1
+    shift
     # Each run gets a tmux server of its own.
     stop_tmux
     runs=$((runs + 1))
@@ -37,13 +39,14 @@ run_on_console() {
     tmux -L "$socket" -f /dev/null new-session -d -x 100 -y 30 "bash $script"
     timeout 120 tmux -L "$socket" wait-for zix-done
     # Wine's console draws from a process of its own: wait until the pane
-    # stops changing.
+    # shows the run's text and stops changing (a slow start gives two empty
+    # captures that match).
     local before after
     before=$(tmux -L "$socket" capture-pane -p)
-    for _ in $(seq 50); do
+    for _ in $(seq 100); do
         sleep 0.2
         after=$(tmux -L "$socket" capture-pane -p)
-        [ "$after" = "$before" ] && break
+        [ "$after" = "$before" ] && [[ $after == *"$want"* ]] && break
         before=$after
     done
 }
@@ -62,7 +65,7 @@ expect() {  # what, got, want
 # the row's start, puts X over the a, tabs to column 8 with spaces (which blank
 # the rest of "bcdef"), writes Y, backs up two columns without erasing, writes
 # Z over the space in column 7, and goes down a row.
-run_on_console -s 3 $'abcdef\rX\tY\b\bZ\n'
+run_on_console 'X      ZY' -s 3 $'abcdef\rX\tY\b\bZ\n'
 for row in 0 1 2; do
     expect "string mode row $row" "$(pane_row $row)" "X      ZY"
 done
@@ -75,7 +78,7 @@ expect "string mode cursor" "$(cursor)" "0,3"
 # the DEL cell (code 127) as the DEL byte, which the terminal does not show,
 # so the rest of that row comes out one column to the left on the pane: there
 # only the labels are checked, in order.
-run_on_console -a
+run_on_console '255 ' -a
 for row in $(seq 0 27); do
     line=$(pane_row "$row")
     labels=""
@@ -100,9 +103,10 @@ expect "table cursor" "$(cursor)" "0,29"
 # A line that fills the bottom row to its last cell: the cursor stays parked in
 # that cell, and as the program ends there nothing scrolls.
 newlines=$(printf '\n%.0s' $(seq 29) && echo .)  # the dot keeps the line feeds
-run_on_console -s 1 "${newlines%.}$(printf 'x%.0s' $(seq 100))"
+xs=$(printf 'x%.0s' $(seq 100))
+run_on_console "$xs" -s 1 "${newlines%.}$xs"
 expect "parked row 28" "$(pane_row 28)" ""
-expect "parked row 29" "$(pane_row 29)" "$(printf 'x%.0s' $(seq 100))"
+expect "parked row 29" "$(pane_row 29)" "$xs"
 expect "parked cursor" "$(cursor)" "99,29"
 
 if [ "$failures" -ne 0 ]; then

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <string>
 
+#include "test_files.h"
+
 namespace {
 
 void on_timer(int) {}
@@ -45,17 +47,10 @@ FILE* start_slow_reader(const int fds[2], pid_t* pid) {
     FILE* kept = std::tmpfile();
     *pid = fork();
     if (*pid != 0) return kept;
-    const int read_fd = fds[0];
     close(fds[1]);  // the pipe ends when the writer closes its end
-    char chunk[3000];
-    for (;;) {
-        const ssize_t n = read(read_fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        if (std::fwrite(chunk, 1, static_cast<size_t>(n), kept) != static_cast<size_t>(n)) _exit(1);
-        usleep(50);
-    }
-    _exit(std::fflush(kept) == 0 ? 0 : 1);
+    const std::string data = read_slowly(fds[0]);
+    const bool all = std::fwrite(data.data(), 1, data.size(), kept) == data.size();
+    _exit(all && std::fflush(kept) == 0 ? 0 : 1);
 }
 
 std::string read_back(FILE* file) {

@@ -1,11 +1,10 @@
 // The terminal writer over any bytes split into any writes, with standard
 // output on a memory file:
-//   - every write sends exactly its bytes as this table has them: 00 as a
-//     space, 08 0C 0E 0F 1B 7F in the nine-byte glyph form, every other byte
+//   - every write sends exactly its bytes as expected::on_terminal has them
+//     (the unit tests hold term_translate to the same table): 00 as a space,
+//     08 0C 0E 0F 1B 7F in the nine-byte glyph form, every other byte
 //     unchanged; so a write of n bytes with g glyph bytes sends n + 8g bytes;
-//   - a write's bytes have all reached the file when it returns;
-//   - term_translate gives the same forms for all 256 bytes, and in a UTF-8
-//     locale the three-byte character alone for the glyph bytes.
+//   - a write's bytes have all reached the file when it returns.
 // The terminal layer is not set up here (term_kind 0), so the writer takes no
 // lock and asks the terminal nothing: what is left is its translation and
 // its stream calls.
@@ -19,24 +18,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "expected_output.h"
 #include "runtime/linux/terminal_writer.h"
 
 namespace {
-
-bool glyph_byte(unsigned char byte) {
-    return byte == 0x08 || byte == 0x0C || byte == 0x0E || byte == 0x0F || byte == 0x1B ||
-           byte == 0x7F;
-}
-
-// ESC % G, U+F000 + code in UTF-8, ESC % @; in a UTF-8 locale the character
-// alone.
-std::string expected_form(unsigned char byte, bool utf8 = false) {
-    if (byte == 0x00) return " ";
-    if (!glyph_byte(byte)) return std::string(1, static_cast<char>(byte));
-    std::string character = "\xef";
-    character += byte == 0x7F ? "\x81\xbf" : std::string{'\x80', static_cast<char>(byte | 0x80)};
-    return utf8 ? character : "\x1b%G" + character + "\x1b%@";
-}
 
 void fail(const char* what, const std::string& bytes) {
     std::fprintf(stderr, "%s; write of %zu bytes:", what, bytes.size());
@@ -65,15 +50,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::abort();
     }
     close(file);
-    for (int code = 0; code < 256; ++code) {
-        const auto byte = static_cast<unsigned char>(code);
-        for (const bool utf8 : {false, true}) {
-            char form[kTermMaxForm];
-            const size_t length = term_translate(byte, form, utf8);
-            if (std::string(form, length) != expected_form(byte, utf8))
-                fail("term_translate gives another form", std::string(1, static_cast<char>(code)));
-        }
-    }
     return 0;
 }
 
@@ -89,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string want;
         size_t glyphs = 0;
         for (unsigned char c : bytes) {
-            want += expected_form(c);
-            glyphs += glyph_byte(c) ? 1 : 0;
+            want += expected::on_terminal(c);
+            glyphs += expected::glyph(c).empty() ? 0 : 1;
         }
         if (want.size() != bytes.size() + 8 * glyphs) fail("the table itself is wrong", bytes);
 
