@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Runs two Linux builds of zix (the x86-64 one and the i386 one) with the same
-# fixed clock and scripted entropy words, and requires the same bytes and the
-# same exit status from both: the i386 program's arithmetic (on the x87 unit)
-# must give exactly what the x86-64 program's gives.
-# Usage: tests/same_output_test.sh BUILD_DIR_A BUILD_DIR_B
+# Runs Linux builds of zix (the x86-64 one first, then others: i386, arm64,
+# armhf, s390x) with the same fixed clock and scripted entropy words, and
+# requires from each the same bytes and the same exit status as from the
+# first: whatever its word size, byte order or floating-point unit, every
+# build must give exactly what the x86-64 program gives.
+# Usage: tests/same_output_test.sh REFERENCE_BUILD_DIR BUILD_DIR...
 set -uo pipefail
-a=${1:?usage: same_output_test.sh BUILD_DIR_A BUILD_DIR_B}
-b=${2:?usage: same_output_test.sh BUILD_DIR_A BUILD_DIR_B}
-for dir in "$a" "$b"; do
+[ $# -ge 2 ] || { echo "usage: same_output_test.sh REFERENCE_BUILD_DIR BUILD_DIR..."; exit 2; }
+builds=("$@")
+for dir in "${builds[@]}"; do
     if [ ! -x "$dir/zix" ] || [ ! -f "$dir/tests/libzix_fake_sources.so" ]; then
         echo "same output: $dir/zix or its test library is missing (build it first)"
         exit 1
@@ -31,17 +32,19 @@ run() {
     echo "status $?" >>"$out/$name"
 }
 
-# same CLOCK WORDS ARGS...
+# same CLOCK WORDS ARGS...: each build against the first.
 same() {
-    run "$a" a "$@"
-    run "$b" b "$@"
-    if cmp -s "$out/a" "$out/b"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: clock $1, words $2, zix ${*:3}: the outputs differ"
-        cmp "$out/a" "$out/b" | head -n 1
-    fi
+    run "${builds[0]}" reference "$@"
+    for dir in "${builds[@]:1}"; do
+        run "$dir" other "$@"
+        if cmp -s "$out/reference" "$out/other"; then
+            passed=$((passed + 1))
+        else
+            failed=$((failed + 1))
+            echo "FAIL: $dir, clock $1, words $2, zix ${*:3}: not what ${builds[0]} gives"
+            cmp "$out/reference" "$out/other" | head -n 1
+        fi
+    done
 }
 
 words=9e3779b9,7f4a7c15,short,1,fail,deadbeef,ffffffff,80000000
