@@ -30,6 +30,11 @@ else()
                     OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
 
+# Every package stamps its files with the time of the last commit (or
+# SOURCE_DATE_EPOCH), so that two builds of one commit give the same bytes.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_package.cmake)
+set(CPACK_ZIX_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+
 if(WIN32)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_PACKAGE_FILE_NAME zix-${PROJECT_VERSION}-windows-${ZIX_WINDOWS_ARCH})
@@ -52,12 +57,24 @@ the &H, &O and &B prefixes for hexadecimal, octal and binary.")
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     # Debian's layout inside the package: a compressed manual page, the
     # licence as the copyright file and a changelog.
-    set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/finish_package.cmake)
     set(CPACK_ZIX_DEBIAN_DIR ${CMAKE_CURRENT_LIST_DIR}/debian)
     set(CPACK_ZIX_STRIP ${CMAKE_STRIP})
 endif()
 
 include(CPack)
+
+# The static program in a tarball, for any Linux distribution:
+#   cmake --build <build> --target tarball    zix-VERSION-linux-ARCH.tar.gz
+if(NOT WIN32)
+    set(ZIX_TARBALL_ARCH ${ZIX_DEB_ARCHITECTURE})
+    if(ZIX_TARBALL_ARCH STREQUAL "amd64")
+        set(ZIX_TARBALL_ARCH x86_64)
+    endif()
+    add_custom_target(tarball
+        COMMAND ${CMAKE_CURRENT_LIST_DIR}/make_tarball zix-${PROJECT_VERSION}-linux-${ZIX_TARBALL_ARCH}
+                $<TARGET_FILE:zix_static> ${CMAKE_STRIP} ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_BINARY_DIR}
+        DEPENDS zix_static VERBATIM)
+endif()
 
 # The package tests check what ships; a sanitizer build never does.
 option(ZIX_PACKAGE_TESTS "Test the installation and the packages" ON)

@@ -25,7 +25,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Everything from the toolchain's own libraries goes into the executable, so
 # the program needs only the DLLs every Windows ships (kernel32, msvcrt, ...).
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# No link time in the program's header: two builds of one commit give the
+# same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")
 
 # Tests that run the programs do so under wine, in a prefix of the build's
 # own. Where this wine cannot run here (ZIX_WINE OFF: wine32 on a kernel

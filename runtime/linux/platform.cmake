@@ -20,7 +20,12 @@ target_sources(zix_core PRIVATE
 # i386-linux-gnu in the i386 toolchain), so each build links its own.
 find_path(ZIX_TERMCAP_INCLUDE_DIR termcap.h REQUIRED)
 find_library(ZIX_TINFO_LIBRARY NAMES tinfo REQUIRED)
+find_library(ZIX_TINFO_STATIC_LIBRARY NAMES libtinfo.a REQUIRED)
 set(THREADS_PREFER_PTHREAD_FLAG ON)
 find_package(Threads REQUIRED)
 target_include_directories(zix_core SYSTEM PRIVATE ${ZIX_TERMCAP_INCLUDE_DIR})
-target_link_libraries(zix_core PUBLIC ${ZIX_TINFO_LIBRARY} Threads::Threads)
+# A program linked whole (ZIX_STATIC, the static program) takes the static
+# library, every other the system's shared one.
+target_link_libraries(zix_core PUBLIC
+    $<IF:$<BOOL:$<TARGET_PROPERTY:ZIX_STATIC>>,${ZIX_TINFO_STATIC_LIBRARY},${ZIX_TINFO_LIBRARY}>
+    Threads::Threads)
