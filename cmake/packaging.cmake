@@ -65,7 +65,7 @@ include(CPack)
 
 # The static program in a tarball, for any Linux distribution:
 #   cmake --build <build> --target tarball    zix-VERSION-linux-ARCH.tar.gz
-if(NOT WIN32)
+if(TARGET zix_static)
     set(ZIX_TARBALL_ARCH ${ZIX_DEB_ARCHITECTURE})
     if(ZIX_TARBALL_ARCH STREQUAL "amd64")
         set(ZIX_TARBALL_ARCH x86_64)
@@ -94,6 +94,12 @@ if(ZIX_BUILD_TESTS AND ZIX_PACKAGE_TESTS)
                  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_test.sh install
                          ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE})
         set_tests_properties(install PROPERTIES LABELS install SKIP_RETURN_CODE 77)
+        if(TARGET zix_static)
+            add_test(NAME static
+                     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/static_test.sh ${CMAKE_BINARY_DIR}
+                             ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE} ${ZIX_TARBALL_ARCH})
+            set_tests_properties(static PROPERTIES LABELS package SKIP_RETURN_CODE 77)
+        endif()
         set_tests_properties(package package_install PROPERTIES LABELS package SKIP_RETURN_CODE 77)
         # Both run CPack in the build folder, and one installs into the
         # system's package database: one at a time.

@@ -9,3 +9,18 @@ check() {  # check DESCRIPTION COMMAND...
     shift
     if "$@"; then pass; else fail "$what"; fi
 }
+
+# elf_architecture FILE: the Debian name of the architecture a program is
+# built for, read from its ELF header (byte order and float ABI included).
+elf_architecture() {
+    local header
+    header=$(readelf -h "$1" | sed -n 's/^ *\(Class\|Data\|Machine\|Flags\): *//p' | tr '\n' ' ')
+    case "$header" in
+        "ELF32 2's complement, little endian Intel 80386 "*) echo i386 ;;
+        "ELF64 2's complement, little endian Advanced Micro Devices X86-64 "*) echo amd64 ;;
+        "ELF64 2's complement, little endian AArch64 "*) echo arm64 ;;
+        "ELF32 2's complement, little endian ARM "*hard-float*) echo armhf ;;
+        "ELF64 2's complement, big endian IBM S/390 "*) echo s390x ;;
+        *) echo "$header" ;;
+    esac
+}

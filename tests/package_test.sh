@@ -85,17 +85,7 @@ got: $listing" [ "$listing" = "$expected" ]
     dpkg-deb -x "$deb" "$work/root"
     program="$work/root/usr/bin/zix"
 
-    # The architecture of the program itself, read from its ELF header, must
-    # be the one the control file names.
-    header=$(readelf -h "$program" | sed -n 's/^ *\(Class\|Data\|Machine\|Flags\): *//p' | tr '\n' ' ')
-    case "$header" in
-        "ELF32 2's complement, little endian Intel 80386 "*) elf_arch=i386 ;;
-        "ELF64 2's complement, little endian Advanced Micro Devices X86-64 "*) elf_arch=amd64 ;;
-        "ELF64 2's complement, little endian AArch64 "*) elf_arch=arm64 ;;
-        "ELF32 2's complement, little endian ARM "*hard-float*) elf_arch=armhf ;;
-        "ELF64 2's complement, big endian IBM S/390 "*) elf_arch=s390x ;;
-        *) elf_arch=$header ;;
-    esac
+    elf_arch=$(elf_architecture "$program")
     check "the program is built for $arch (it is $elf_arch)" [ "$elf_arch" = "$arch" ]
     check "the program is stripped" [ -z "$(readelf -S "$program" | grep -E '\.(debug_info|symtab)')" ]
 

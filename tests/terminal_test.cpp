@@ -114,8 +114,11 @@ std::string on_terminal(const std::string& text, bool utf8 = false) {
     return out;
 }
 
+// The program on the terminal: this build's zix, or the one ZIX_TEST_PROGRAM
+// names (the static program of the same build).
 pty_result zix(const pty_options& options) {
-    return run_on_pty(ZIX_PROGRAM, options);
+    const char* program = std::getenv("ZIX_TEST_PROGRAM");
+    return run_on_pty(program ? program : ZIX_PROGRAM, options);
 }
 
 pty_options with_args(std::vector<std::string> args, const std::string& term = "zix-test") {
