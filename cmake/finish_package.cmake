@@ -1,20 +1,12 @@
-# Run by CPack on the staged files of a package, before it is built.
-#
-# Every file takes the time of the last commit (cmake/source_date_epoch): the
-# Debian generator stamps its entries with SOURCE_DATE_EPOCH, the zip takes
-# the files' own times.
+# Run by CPack on the staged files of the Debian package, before it is built.
+# Its entries take the time of the last commit (cmake/source_date_epoch):
+# CPack stamps them with SOURCE_DATE_EPOCH. Debian keeps manual pages and
+# changelogs compressed (gzip -9n: best compression, no name or time stamp,
+# so the bytes do not depend on the build), and the licence as
+# /usr/share/doc/<package>/copyright.
 execute_process(COMMAND ${CPACK_ZIX_SOURCE_DIR}/cmake/source_date_epoch ${CPACK_ZIX_SOURCE_DIR}
                 OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 set(ENV{SOURCE_DATE_EPOCH} ${epoch})
-if(NOT CPACK_GENERATOR STREQUAL "DEB")
-    execute_process(COMMAND find ${CPACK_TEMPORARY_INSTALL_DIRECTORY} -exec touch -h -d @${epoch} {} +
-                    COMMAND_ERROR_IS_FATAL ANY)
-    return()
-endif()
-
-# The Debian package: Debian keeps manual pages and changelogs compressed
-# (gzip -9n: best compression, no name or time stamp, so the bytes do not
-# depend on the build), and the licence as /usr/share/doc/<package>/copyright.
 
 set(root ${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX})
 set(doc ${root}/share/doc/${CPACK_PACKAGE_NAME})

@@ -1,7 +1,10 @@
-# Installation and packages.
-#   cmake --install <build>      bin/zix, share/man/man1/zix.1, share/doc/zix/
-#   cpack -G DEB  (Linux builds)  a Debian package for the build's architecture
-#   cpack -G ZIP  (Windows build) zix.exe with the README and the licence
+# Installation and packages. Every package stamps its files with the time of
+# the last commit (or SOURCE_DATE_EPOCH), so that two builds of one commit
+# give the same bytes.
+#   cmake --install <build>          bin/zix, share/man/man1/zix.1, share/doc/zix/
+#   cpack -G DEB          (Linux)    a Debian package for the build's architecture
+#   --target tarball      (Linux)    the static program, its manual page and texts
+#   --target zip          (Windows)  zix.exe with the README and the licence
 include(GNUInstallDirs)
 
 if(WIN32)
@@ -14,31 +17,22 @@ else()
     install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 
-set(CPACK_PACKAGE_NAME zix)
-set(CPACK_PACKAGE_VENDOR "the zix authors")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random character data and bulk text generator")
-set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
-set(CPACK_STRIP_FILES ON)
-
 # The Debian name of the architecture the program is built for: a cross
 # build's toolchain file names it, the native build is the machine's own.
 if(ZIX_DEB_ARCH)
     set(ZIX_DEB_ARCHITECTURE ${ZIX_DEB_ARCH})
-else()
+elseif(NOT WIN32)
     execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE ZIX_DEB_ARCHITECTURE
                     OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
 
-# Every package stamps its files with the time of the last commit (or
-# SOURCE_DATE_EPOCH), so that two builds of one commit give the same bytes.
-set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_package.cmake)
-set(CPACK_ZIX_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
-
-if(WIN32)
-    set(CPACK_GENERATOR ZIP)
-    set(CPACK_PACKAGE_FILE_NAME zix-${PROJECT_VERSION}-windows-${ZIX_WINDOWS_ARCH})
-else()
+if(NOT WIN32)
+    set(CPACK_PACKAGE_NAME zix)
+    set(CPACK_PACKAGE_VENDOR "the zix authors")
+    set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+    set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random character data and bulk text generator")
+    set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
+    set(CPACK_STRIP_FILES ON)
     set(CPACK_GENERATOR DEB)
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -57,22 +51,34 @@ the &H, &O and &B prefixes for hexadecimal, octal and binary.")
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     # Debian's layout inside the package: a compressed manual page, the
     # licence as the copyright file and a changelog.
+    set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_package.cmake)
+    set(CPACK_ZIX_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
     set(CPACK_ZIX_DEBIAN_DIR ${CMAKE_CURRENT_LIST_DIR}/debian)
     set(CPACK_ZIX_STRIP ${CMAKE_STRIP})
+    include(CPack)
 endif()
 
-include(CPack)
-
-# The static program in a tarball, for any Linux distribution:
+# The static program in a tarball, for any Linux distribution, and the
+# Windows program in a zip, each with its texts:
 #   cmake --build <build> --target tarball    zix-VERSION-linux-ARCH.tar.gz
-if(TARGET zix_static)
+#   cmake --build <build> --target zip        zix-VERSION-windows-ARCH.zip
+if(WIN32)
+    set(ZIX_ARCHIVE_NAME zix-${PROJECT_VERSION}-windows-${ZIX_WINDOWS_ARCH}.zip)
+    add_custom_target(zip
+        COMMAND ${CMAKE_CURRENT_LIST_DIR}/make_archive ${CMAKE_BINARY_DIR}/${ZIX_ARCHIVE_NAME}
+                ${CMAKE_STRIP} ${CMAKE_CURRENT_SOURCE_DIR} $<TARGET_FILE:zix> zix.exe
+                README.md:README.md LICENSE:LICENSE.txt
+        DEPENDS zix VERBATIM)
+elseif(TARGET zix_static)
     set(ZIX_TARBALL_ARCH ${ZIX_DEB_ARCHITECTURE})
     if(ZIX_TARBALL_ARCH STREQUAL "amd64")
         set(ZIX_TARBALL_ARCH x86_64)
     endif()
+    set(ZIX_ARCHIVE_NAME zix-${PROJECT_VERSION}-linux-${ZIX_TARBALL_ARCH}.tar.gz)
     add_custom_target(tarball
-        COMMAND ${CMAKE_CURRENT_LIST_DIR}/make_tarball zix-${PROJECT_VERSION}-linux-${ZIX_TARBALL_ARCH}
-                $<TARGET_FILE:zix_static> ${CMAKE_STRIP} ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_BINARY_DIR}
+        COMMAND ${CMAKE_CURRENT_LIST_DIR}/make_archive ${CMAKE_BINARY_DIR}/${ZIX_ARCHIVE_NAME}
+                ${CMAKE_STRIP} ${CMAKE_CURRENT_SOURCE_DIR} $<TARGET_FILE:zix_static> zix
+                docs/zix.1:zix.1 README.md:README.md LICENSE:LICENSE
         DEPENDS zix_static VERBATIM)
 endif()
 
@@ -101,9 +107,9 @@ if(ZIX_BUILD_TESTS AND ZIX_PACKAGE_TESTS)
             set_tests_properties(static PROPERTIES LABELS package SKIP_RETURN_CODE 77)
         endif()
         set_tests_properties(package package_install PROPERTIES LABELS package SKIP_RETURN_CODE 77)
-        # Both run CPack in the build folder, and one installs into the
-        # system's package database: one at a time.
-        set_tests_properties(package PROPERTIES RESOURCE_LOCK zix_cpack)
+        # They build in the build folder (CPack, the tarball), and one
+        # installs into the system's package database: one at a time.
+        set_tests_properties(package static PROPERTIES RESOURCE_LOCK zix_cpack)
         set_tests_properties(package_install PROPERTIES RESOURCE_LOCK "zix_cpack;dpkg")
     endif()
 endif()

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Windows zip of a Windows build with CPack and checks it: exactly
+# Makes the Windows zip of a Windows build and checks it: exactly
 # zix.exe, README.md and LICENSE.txt in one folder; zix.exe a console program
 # for the build's architecture; the texts as in the sources; and, where the
 # build runs its programs (under wine), the packed zix.exe runs.
@@ -16,15 +16,11 @@ trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/emulator.sh"
 use_build "$build"
 
-if ! (cd "$build" && cpack -G ZIP -B "$work/out") >"$work/cpack.log" 2>&1; then
-    cat "$work/cpack.log"
-    echo "package zip: cpack failed"
-    exit 1
-fi
 name=zix-$version-windows-$arch
-zip="$work/out/$name.zip"
-if [ ! -f "$zip" ]; then
-    ls "$work/out"
+zip="$build/$name.zip"
+rm -f "$zip"
+if ! cmake --build "$build" --target zip >"$work/zip.log" 2>&1 || [ ! -f "$zip" ]; then
+    cat "$work/zip.log"
     echo "package zip: no $zip"
     exit 1
 fi

@@ -35,14 +35,13 @@ packages() {
     local build=$1/$(build_dir "$2") out=$3
     mkdir -p "$out"
     if [[ $2 == windows-* ]]; then
-        (cd "$build" && cpack -G ZIP -B "$out/cpack") >"$work/cpack.log" 2>&1
+        cmake --build "$build" --target zip >"$work/packages.log" 2>&1 && mv "$build"/zix-*.zip "$out/"
     else
-        (cd "$build" && cpack -G DEB -B "$out/cpack") >"$work/cpack.log" 2>&1 &&
-            cmake --build "$build" --target tarball >>"$work/cpack.log" 2>&1 &&
-            mv "$build"/zix-*-linux-*.tar.gz "$out/"
-    fi || { cat "$work/cpack.log"; return 1; }
-    mv "$out"/cpack/*.deb "$out"/cpack/*.zip "$out/" 2>/dev/null
-    rm -rf "$out/cpack"
+        (cd "$build" && cpack -G DEB -B "$out/cpack") >"$work/packages.log" 2>&1 &&
+            mv "$out"/cpack/*.deb "$out/" && rm -r "$out/cpack" &&
+            cmake --build "$build" --target tarball >>"$work/packages.log" 2>&1 &&
+            mv "$build"/zix-*.tar.gz "$out/"
+    fi || { cat "$work/packages.log"; return 1; }
 }
 
 clean=no

@@ -23,11 +23,11 @@ if ! cmake --build "$build" --target tarball >"$work/build.log" 2>&1; then
     exit 1
 fi
 listing=$(tar -tvzf "$build/$name.tar.gz" | awk '{print $1, $2, $6}')
-expected="drwxr-xr-x 0/0 $name/
--rw-r--r-- 0/0 $name/LICENSE
--rw-r--r-- 0/0 $name/README.md
--rwxr-xr-x 0/0 $name/zix
--rw-r--r-- 0/0 $name/zix.1"
+expected="drwxr-xr-x root/root $name/
+-rw-r--r-- root/root $name/LICENSE
+-rw-r--r-- root/root $name/README.md
+-rwxr-xr-x root/root $name/zix
+-rw-r--r-- root/root $name/zix.1"
 check "the tarball holds exactly: $expected
 got: $listing" [ "$listing" = "$expected" ]
 
