@@ -15,7 +15,7 @@
 namespace {
 
 // A device whose every write fails the way a full disk does.
-void failing_write(const char*, size_t) {
+void failing_write(const char*, size_t, uint32_t) {
     runtime_write_failed("No space left on device");
 }
 void any_size(uint32_t* width, uint32_t* height) {
