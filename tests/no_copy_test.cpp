@@ -1,4 +1,4 @@
-// The characters of character mode are often passwords or keys: once printed,
+// Whatever a user takes the characters of character mode for, once printed
 // no copy of them may stay in the process's memory, nor the generator's state
 // from which they could be worked out again. A preloaded library dumps every
 // writable mapping at the very end of the process; the dump must not hold any

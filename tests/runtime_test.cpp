@@ -41,7 +41,7 @@ uint32_t no_entropy() {
     return 0;
 }
 
-// The line of character mode is secret material: a failed write of it must
+// Whatever the line of character mode is taken for, a failed write of it must
 // still leave the buffer and the generator's state zeroed, and the process
 // ends with status 1 after one message, without trying any further write.
 TEST(RuntimeDeathTest, FailedWriteOfTheLineWipesItAndEndsWithStatus1) {

@@ -25,8 +25,8 @@ constexpr unsigned char kGlyphCodes[] = {0x08, 0x0C, 0x0E, 0x0F, 0x1B, 0x7F};
 
 // The standard output stream's buffer, once term_output_buffer_init has
 // handed it over. The console bytes pass through it on their way to the
-// terminal; they are often passwords or keys, so no copy of them may stay in
-// it after a write.
+// terminal; whatever a user takes them for, no copy of them may stay in it
+// after a write.
 char output_buffer[BUFSIZ];
 bool output_buffer_ours = false;
 
