@@ -104,12 +104,13 @@ if(ZIX_BUILD_TESTS AND ZIX_PACKAGE_TESTS)
             add_test(NAME static
                      COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/static_test.sh ${CMAKE_BINARY_DIR}
                              ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE} ${ZIX_TARBALL_ARCH})
-            set_tests_properties(static PROPERTIES LABELS package SKIP_RETURN_CODE 77)
+            set_tests_properties(static PROPERTIES LABELS package SKIP_RETURN_CODE 77
+                RESOURCE_LOCK zix_cpack)
         endif()
         set_tests_properties(package package_install PROPERTIES LABELS package SKIP_RETURN_CODE 77)
         # They build in the build folder (CPack, the tarball), and one
         # installs into the system's package database: one at a time.
-        set_tests_properties(package static PROPERTIES RESOURCE_LOCK zix_cpack)
+        set_tests_properties(package PROPERTIES RESOURCE_LOCK zix_cpack)
         set_tests_properties(package_install PROPERTIES RESOURCE_LOCK "zix_cpack;dpkg")
     endif()
 endif()

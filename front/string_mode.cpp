@@ -18,9 +18,6 @@ void string_mode(const std::string& arg2, const std::string& arg3) {
         if (count == 0) report_argument_error(0);
     }
     const std::string_view text = arg3.empty() ? kFiller : std::string_view(arg3);
-    // One print per copy: memory stays flat however large the count, and the
-    // counter cannot wrap (it stops one short of any 32-bit count).
-    for (uint32_t written = 0; written < count; ++written) {
-        print_text(0, text, PrintMode::nothing);
-    }
+    // One write per copy, so memory stays flat however large the count.
+    print_copies(0, text, count);
 }

@@ -29,29 +29,8 @@ file_entry* select_entry(int32_t file_number) {
     return nullptr;
 }
 
-// Texts longer than this are scanned for line ends by memchr.
-constexpr size_t kLongText = 256;
-
-constexpr uint64_t kOnes = 0x0101010101010101u;
-constexpr uint64_t kHighBits = kOnes << 7;
-
-uint64_t load_word(const char* bytes) {
-    uint64_t word;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
-}
-
-// Not 0 exactly when one of the eight bytes of the word at bytes is a CR or
-// an LF.
-uint64_t line_end_marks(const char* bytes) {
-    const uint64_t word = load_word(bytes);
-    const uint64_t cr = word ^ (kOnes * '\r');
-    const uint64_t lf = word ^ (kOnes * '\n');
-    return (((cr - kOnes) & ~cr) | ((lf - kOnes) & ~lf)) & kHighBits;
-}
-
 // The index just after the last byte c in bytes, or 0 when there is none.
-// The library's memchr reads many bytes per step on every target, so a long
+// The library's memchr reads many bytes per step on every target, so the
 // text is read forwards, from one c to the next.
 size_t after_last(const char* bytes, size_t count, char c) {
     size_t after = 0;
@@ -62,19 +41,9 @@ size_t after_last(const char* bytes, size_t count, char c) {
 }
 
 // The index just after the last CR or LF in bytes, or 0 when there is none.
-// A line of character mode can be very long and hold no line end at all: a
-// long text is left to memchr, a short one is read backwards eight bytes at a
-// time.
 size_t after_last_line_end(const char* bytes, size_t count) {
-    if (count > kLongText) {
-        const size_t lf = after_last(bytes, count, '\n');
-        const size_t cr = after_last(bytes + lf, count - lf, '\r');
-        return cr != 0 ? lf + cr : lf;
-    }
-    size_t i = count;
-    while (i >= 8 && line_end_marks(bytes + i - 8) == 0) i -= 8;
-    while (i > 0 && bytes[i - 1] != '\r' && bytes[i - 1] != '\n') --i;
-    return i;
+    const size_t lf = after_last(bytes, count, '\n');
+    return lf + after_last(bytes + lf, count - lf, '\r');
 }
 
 // A console that claims a cursor left of column 1 is taken at column 1.
@@ -83,9 +52,7 @@ int32_t column_at_cursor(const console_device* device) {
     return cursor > 1 ? cursor - 1 : 0;
 }
 
-// Opens the console entry on its first use; out of line, so that the test
-// before it stays small wherever it is made.
-[[gnu::noinline]] void console_open() {
+void console_open() {
     const console_device* device = device_override ? device_override : &platform_console_device();
     console_entry = file_entry{};
     // The first print asks for the cursor anyway.
@@ -98,70 +65,45 @@ int32_t column_at_cursor(const console_device* device) {
     console_entry.device = device;
 }
 
-// The cursor moved behind the print path's back: its column is asked again.
-[[gnu::noinline]] void console_follow_cursor() {
-    if (cursor_moved.exchange(false)) console_entry.column = column_at_cursor(console_entry.device);
-}
-
+// Opens the console entry on its first use, and asks for the cursor's column
+// again when the cursor moved behind the print path's back.
 void console_init() {
     if (console_entry.device == nullptr) {
         console_open();
-    } else if (cursor_moved.load(std::memory_order_relaxed)) [[unlikely]] {
-        console_follow_cursor();
+    } else if (cursor_moved.load(std::memory_order_relaxed) && cursor_moved.exchange(false)) {
+        console_entry.column = column_at_cursor(console_entry.device);
     }
 }
 
-// column reduced modulo width, unless width is 0. In the usual case, a
-// column that was inside the line before a short text, one subtraction (of
-// nothing, for width 0) settles it. It is made with a mask, not a branch:
-// whether a print passes the width changes from print to print in a pattern
-// that the processor does not learn across the system call between them.
-inline uint32_t reduced_column(uint32_t column, uint32_t width) {
-    column -= width & (0u - static_cast<uint32_t>(column >= width));
-    if (column >= width && width != 0) [[unlikely]]
-        column %= width;
-    return column;
+// The column after copies times count bytes without a line end: reduced
+// modulo the width, exactly for any number of copies; with no width it only
+// grows, kept to 32 bits.
+uint32_t column_after(uint32_t column, size_t count, uint32_t copies, uint32_t width) {
+    if (width == 0) return column + static_cast<uint32_t>(count) * copies;
+    const uint64_t added = uint64_t{copies % width} * (count % width);
+    return static_cast<uint32_t>((column % width + added % width) % width);
 }
 
-// Not 0 exactly when one of the eight bytes in word is below 0E, the range
-// that holds CR and LF: fewer steps than the exact test, and text seldom has
-// such bytes.
-uint64_t low_byte_marks(uint64_t word) {
-    return (word - kOnes * 0x0E) & ~word & kHighBits;
-}
-
-// Whether a text of 8 to 16 bytes has no byte below 0E (so no CR or LF), as
-// its first and last eight bytes (which may overlap) show without a loop.
-inline bool short_text_without_low_bytes(const char* bytes, size_t count) {
-    if (count - 8 > 8) return false;
-    return (low_byte_marks(load_word(bytes)) | low_byte_marks(load_word(bytes + count - 8))) == 0;
-}
-
-// A text with no line end moves the column on by its length.
-inline void advance_column(file_entry& entry, size_t count) {
-    const uint32_t column = static_cast<uint32_t>(entry.column) + static_cast<uint32_t>(count);
-    entry.column = static_cast<int32_t>(reduced_column(column, entry.width));
-}
-
-// The column follows the bytes handed over, whatever the device does with
-// them; it is brought up to date first, so that the device write is the last
-// step.
-void entry_write(file_entry* entry, const char* bytes, size_t count) {
+// Writes the bytes copies times over. The column follows the bytes handed
+// over, whatever the device does with them; it is brought up to date first,
+// so that the device write is the last step. Every copy ends its line the
+// same way, so the bytes are read for line ends once.
+void entry_write(file_entry* entry, const char* bytes, size_t count, uint32_t copies = 1) {
     console_init();
     if (entry == nullptr || entry->device == nullptr) return;
-    const size_t i = after_last_line_end(bytes, count);
-    if (i > 0) {
-        entry->column =
-            static_cast<int32_t>(reduced_column(static_cast<uint32_t>(count - i), entry->width));
-    } else {
-        advance_column(*entry, count);
+    const size_t after = after_last_line_end(bytes, count);
+    const uint32_t width = entry->width;
+    uint32_t column = static_cast<uint32_t>(count - after);
+    if (after == 0) {
+        column = column_after(static_cast<uint32_t>(entry->column), count, copies, width);
+    } else if (width != 0) {
+        column %= width;
     }
-    entry->device->console_write(bytes, count);
+    entry->column = static_cast<int32_t>(column);
+    entry->device->console_write(bytes, count, copies);
 }
 
-// Out of line: its padding buffer would otherwise put a stack check into
-// every print.
-[[gnu::noinline]] void pad_to_next_zone(file_entry* entry) {
+void pad_to_next_zone(file_entry* entry) {
     console_init();
     if (entry == nullptr || entry->device == nullptr) return;
     const uint64_t col = static_cast<uint32_t>(entry->column);
@@ -178,7 +120,11 @@ void entry_write(file_entry* entry, const char* bytes, size_t count) {
     entry_write(entry, spaces, count);
 }
 
-void finish(file_entry* entry, PrintMode mode) {
+}  // namespace
+
+void print_text(int32_t file_number, std::string_view text, PrintMode mode) {
+    file_entry* entry = select_entry(file_number);
+    if (!text.empty()) entry_write(entry, text.data(), text.size());
     const auto bits = static_cast<uint32_t>(mode);
     if (bits & static_cast<uint32_t>(PrintMode::newline)) {
         const std::string_view nl = platform_newline();
@@ -188,28 +134,9 @@ void finish(file_entry* entry, PrintMode mode) {
     }
 }
 
-// Every print but the short one of print_text. Out of line, so that the short
-// print needs no frame of its own.
-[[gnu::noinline]] void print_and_finish(file_entry* entry, std::string_view text, PrintMode mode) {
-    if (!text.empty()) entry_write(entry, text.data(), text.size());
-    finish(entry, mode);
-}
-
-}  // namespace
-
-void print_text(int32_t file_number, std::string_view text, PrintMode mode) {
-    // Each copy of string mode comes this way: the console open, a short text
-    // with no line end and no finish. Its column is settled in a few steps,
-    // and the device write is the last one, with nothing waiting on its
-    // return.
-    if (file_number == kConsoleFile && mode == PrintMode::nothing &&
-        console_entry.device != nullptr && !cursor_moved.load(std::memory_order_relaxed) &&
-        short_text_without_low_bytes(text.data(), text.size())) [[likely]] {
-        advance_column(console_entry, text.size());
-        console_entry.device->console_write(text.data(), text.size());
-        return;
-    }
-    print_and_finish(select_entry(file_number), text, mode);
+void print_copies(int32_t file_number, std::string_view text, uint32_t copies) {
+    if (!text.empty() && copies != 0)
+        entry_write(select_entry(file_number), text.data(), text.size(), copies);
 }
 
 void print_end(int32_t file_number, PrintMode mode) {

@@ -20,6 +20,11 @@ constexpr uint32_t zone_width = 14;
 // (the console) is ever open; any other number writes nothing.
 void print_text(int32_t file_number, std::string_view text, PrintMode mode);
 
+// Writes text copies times over, as that many prints of it with mode nothing
+// would: one device write per copy, and the column where they would leave
+// it. The text is read for line ends once, however many the copies.
+void print_copies(int32_t file_number, std::string_view text, uint32_t copies);
+
 // The finish of mode alone.
 void print_end(int32_t file_number, PrintMode mode);
 

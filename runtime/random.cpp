@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "runtime/platform.h"
+#include "runtime/runtime.h"
 
 namespace {
 
@@ -155,6 +156,10 @@ void next_random_words(uint32_t* words, size_t count) {
     state.last_random = words[count - 1] * kTwoToMinus32;
 }
 
+void random_wipe() {
+    buffer_wipe(&state, sizeof state);
+}
+
 void random_use_sources(double (*clock)(), uint32_t (*entropy)()) {
     clock_source = clock;
     entropy_source = entropy;
@@ -166,4 +171,8 @@ void random_reset() {
 
 uint32_t random_entropy_word() {
     return state.entropy_word;
+}
+
+const uint32_t* random_twister_words() {
+    return state.mt_state;
 }

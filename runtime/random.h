@@ -26,10 +26,17 @@ double next_random(float a);
 // whole run instead of passing through memory from one draw to the next.
 void next_random_words(uint32_t* words, size_t count);
 
+// Overwrites the whole state with zero bytes, in a way the optimiser cannot
+// drop, for the end of the run: from the twister's words and the mixing word
+// the characters just printed could be worked out again.
+void random_wipe();
+
 // Test seams: replace the clock and the entropy source (nullptr restores the
 // platform's), and put the whole state back to its process-start zeros.
 void random_use_sources(double (*clock)(), uint32_t (*entropy)());
 void random_reset();
 
-// The current mixing word; tests read it to follow the mixing.
+// The current mixing word and the twister's 624 words; tests read them to
+// follow the mixing and to know what a run leaves behind.
 uint32_t random_entropy_word();
+const uint32_t* random_twister_words();

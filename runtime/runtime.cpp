@@ -46,6 +46,7 @@ void runtime_init() {
 void runtime_exit() {
     if (--runtime_use_count != 0) return;
     platform_exit();
+    random_wipe();
 }
 
 void runtime_set_args(int argc, char** argv, int mode) {
@@ -70,6 +71,7 @@ void runtime_fail(std::string_view message) {
 
 void runtime_write_failed(const char* reason) {
     std::fprintf(stderr, "zix: write error: %s\n", reason);
+    random_wipe();
     if (live_buffer.buffer) {
         buffer_wipe(live_buffer.buffer, live_buffer.count);
         if (release_observer) release_observer(live_buffer.buffer, live_buffer.count);

@@ -9,7 +9,8 @@
 
 // Start-up and shutdown. Counted: only the first init and the matching last
 // exit do any work. The program registers them as a static constructor and
-// destructor; tests may call them directly.
+// destructor; tests may call them directly. Shutdown wipes the generator's
+// state, so that nothing of it outlives the run.
 void runtime_init();
 void runtime_exit();
 
@@ -28,8 +29,9 @@ std::string runtime_arg(int n);
 
 // Called by a plain writer whose write failed (reason: the system's text for
 // the error). Output that did not arrive is data lost, so the run stops at
-// once: one line on standard error, the live buffer wiped, status 1, and no
-// further write (the standard output stream is not flushed again).
+// once: one line on standard error, the live buffer and the generator's state
+// wiped, status 1, and no further write (the standard output stream is not
+// flushed again).
 [[noreturn]] void runtime_write_failed(const char* reason);
 
 // A buffer of count bytes, or null when it cannot be had. At most one buffer

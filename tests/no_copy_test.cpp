@@ -1,8 +1,10 @@
-// The characters of character mode are often passwords or keys: once printed,
-// no copy of them may stay in the process's memory. A preloaded library dumps
-// every writable mapping at the very end of the process; the dump must not
-// hold any twelve bytes in a row of the generated line, whether the line went
-// to a file, a pipe or a terminal.
+// Whatever a user takes the characters of character mode for, once printed
+// no copy of them may stay in the process's memory, nor the generator's state
+// from which they could be worked out again. A preloaded library dumps every
+// writable mapping at the very end of the process; the dump must not hold any
+// twelve bytes in a row of the generated line, any sixteen bytes in a row of
+// the twister's words, the mixing word or the last value drawn, whether the
+// line went to a file, a pipe or a terminal.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,16 +15,40 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "pty_harness.h"
 #include "run_program.h"
+#include "runtime/random.h"
 #include "test_files.h"
 
 namespace {
 
 constexpr size_t kLineLength = 64;
 constexpr size_t kWindow = 12;
+constexpr size_t kStateWindow = 16;
+
+// The run's clock and its one word from /dev/urandom are fixed (a preloaded
+// library stands in for them, see dump_file), so the state it must reach is
+// known: a clock of 1800000000 s is the seed 2043514880.
+constexpr uint32_t kEntropyWord = 0x5EC2E7A1u;
+
+// What the generator holds after the line's draws, as it lies in memory: the
+// twister's words, the mixing word and the last value.
+std::vector<std::string> state_after_the_line() {
+    random_reset();
+    random_use_sources(nullptr, [] { return kEntropyWord; });
+    seed_random(2043514880.0, 5);
+    double last = 0;
+    for (size_t i = 0; i < kLineLength; ++i) last = next_random(1);
+    random_use_sources(nullptr, nullptr);
+    const uint32_t mixing = random_entropy_word();
+    const auto bytes = [](const void* at, size_t n) {
+        return std::string(static_cast<const char*>(at), n);
+    };
+    return {bytes(random_twister_words(), 624 * 4), bytes(&mixing, 4), bytes(&last, 8)};
+}
 
 // The first run of kLineLength letters A to Z in out: the generated line,
 // among whatever control sequences a terminal got around it.
@@ -38,6 +64,20 @@ std::string generated_line(const std::string& out) {
 bool holds(const std::string& dump, const std::string& piece) {
     const std::boyer_moore_horspool_searcher searcher(piece.begin(), piece.end());
     return std::search(dump.begin(), dump.end(), searcher) != dump.end();
+}
+
+// Whether the dump holds any window bytes in a row of bytes (all of them,
+// when there are fewer).
+bool holds_a_window(const std::string& dump, const std::string& bytes, size_t window) {
+    window = std::min(window, bytes.size());
+    std::unordered_set<std::string_view> windows;
+    for (size_t at = 0; at + window <= bytes.size(); ++at) {
+        windows.insert(std::string_view(bytes).substr(at, window));
+    }
+    for (size_t at = 0; at + window <= dump.size(); ++at) {
+        if (windows.count(std::string_view(dump).substr(at, window)) != 0) return true;
+    }
+    return false;
 }
 
 bool letter(char c) {
@@ -73,7 +113,8 @@ struct dump_file {
     std::string path = "/tmp/zix-dump-" + std::to_string(getpid());
     ~dump_file() { std::remove(path.c_str()); }
     std::vector<std::string> env() const {
-        return {"LD_PRELOAD=" ZIX_EXIT_MEMORY_DUMP, "ZIX_MEMORY_DUMP=" + path};
+        return {"LD_PRELOAD=" ZIX_EXIT_MEMORY_DUMP ":" ZIX_FAKE_SOURCES, "ZIX_MEMORY_DUMP=" + path,
+                "ZIX_FAKE_CLOCK=1800000000:0", "ZIX_FAKE_ENTROPY=5ec2e7a1"};
     }
 };
 
@@ -83,7 +124,7 @@ struct output_route {
     std::function<std::pair<std::string, int>(const dump_file&)> run;
 };
 
-TEST(NoCopyLeft, GeneratedLineIsNowhereInMemoryAtExit) {
+TEST(NoCopyLeft, GeneratedLineAndGeneratorStateAreNowhereInMemoryAtExit) {
     const std::vector<std::string> args = {"-c", std::to_string(kLineLength)};
     const output_route routes[] = {
         {"file",
@@ -105,6 +146,7 @@ TEST(NoCopyLeft, GeneratedLineIsNowhereInMemoryAtExit) {
              return std::make_pair(r.out, r.exit_status);
          }},
     };
+    const std::vector<std::string> state = state_after_the_line();
     for (const output_route& route : routes) {
         SCOPED_TRACE(route.name);
         const dump_file dump;
@@ -117,6 +159,9 @@ TEST(NoCopyLeft, GeneratedLineIsNowhereInMemoryAtExit) {
         // where the dump's own path is.
         ASSERT_TRUE(holds(memory, dump.path)) << memory.size() << " bytes dumped";
         EXPECT_EQ(windows_left(memory, line), std::vector<size_t>{}) << line;
+        for (const std::string& piece : state) {
+            EXPECT_FALSE(holds_a_window(memory, piece, kStateWindow)) << piece.size() << " bytes";
+        }
     }
 }
 

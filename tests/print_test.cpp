@@ -198,9 +198,24 @@ TEST_F(PrintTest, ColumnOfRepeatedShortTexts) {
                         << width << ' ' << cursor << ' ' << length << ' ' << copy;
                 }
                 EXPECT_EQ(con.write_count, 30u);
+                // The 30 copies handed over at once: the same writes and column.
+                const int32_t column = print_console_column();
+                const std::vector<std::string> writes = con.writes;
+                use_recording_console(width, cursor);
+                print_copies(0, text, 30);
+                EXPECT_EQ(print_console_column(), column);
+                EXPECT_EQ(con.writes, writes);
             }
         }
     }
+}
+
+TEST_F(PrintTest, ManyCopiesCountEveryByte) {
+    recording_console& con = use_recording_console(80);
+    con.keep_writes = false;
+    print_copies(0, "ab", 4294967295u);  // 8589934590 bytes: 30 past the last full line
+    EXPECT_EQ(print_console_column(), 30);
+    EXPECT_EQ(con.write_count, 4294967295u);
 }
 
 // A zone after a run of short texts pads from where they left the column.

@@ -6,11 +6,13 @@ namespace {
 
 recording_console console;
 
-void record_write(const char* bytes, size_t count) {
-    ++console.write_count;
+void record_write(const char* bytes, size_t count, uint32_t copies) {
+    console.write_count += copies;
     if (!console.keep_writes) return;
-    console.bytes.append(bytes, count);
-    console.writes.emplace_back(bytes, count);
+    for (uint32_t copy = 0; copy < copies; ++copy) {
+        console.bytes.append(bytes, count);
+        console.writes.emplace_back(bytes, count);
+    }
 }
 
 void record_size(uint32_t* width, uint32_t* height) {

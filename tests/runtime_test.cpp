@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -15,7 +16,7 @@
 namespace {
 
 // A device whose every write fails the way a full disk does.
-void failing_write(const char*, size_t) {
+void failing_write(const char*, size_t, uint32_t) {
     runtime_write_failed("No space left on device");
 }
 void any_size(uint32_t* width, uint32_t* height) {
@@ -30,16 +31,19 @@ const console_device failing_device = {failing_write, any_size, first_column};
 void report_wiped(const char* buffer, size_t count) {
     size_t zero = 0;
     for (size_t i = 0; i < count; ++i) zero += buffer[i] == 0;
-    std::fprintf(stderr, "%zu of %zu bytes wiped\n", zero, count);
+    const uint32_t* twister = random_twister_words();
+    const auto left = std::count_if(twister, twister + 624, [](uint32_t w) { return w != 0; });
+    std::fprintf(stderr, "%zu of %zu bytes wiped, %d twister words left\n", zero, count,
+                 static_cast<int>(left));
 }
 
 uint32_t no_entropy() {
     return 0;
 }
 
-// The line of character mode is secret material: a failed write of it must
-// still leave the buffer zeroed, and the process ends with status 1 after one
-// message, without trying any further write.
+// Whatever the line of character mode is taken for, a failed write of it must
+// still leave the buffer and the generator's state zeroed, and the process
+// ends with status 1 after one message, without trying any further write.
 TEST(RuntimeDeathTest, FailedWriteOfTheLineWipesItAndEndsWithStatus1) {
     EXPECT_EXIT(
         {
@@ -51,7 +55,8 @@ TEST(RuntimeDeathTest, FailedWriteOfTheLineWipesItAndEndsWithStatus1) {
             std::fprintf(stderr, "returned\n");
         },
         testing::ExitedWithCode(1),
-        "^zix: write error: No space left on device\n1000 of 1000 bytes wiped\n$");
+        "^zix: write error: No space left on device\n1000 of 1000 bytes wiped, 0 twister words "
+        "left\n$");
 }
 
 TEST(RuntimeDeathTest, FailedWriteWithNoLiveBufferEndsWithStatus1) {

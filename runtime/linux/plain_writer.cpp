@@ -16,9 +16,11 @@ namespace {
 // write has reached the system when it returns, and no copy of the bytes is
 // left behind in a stream buffer. A write that cannot be completed is
 // reported, since the output is then incomplete.
-void plain_write(const char* bytes, size_t count) {
-    const int error = write_all(1, bytes, count);
-    if (error != 0) plain_write_failed(error);
+void plain_write(const char* bytes, size_t count, uint32_t copies) {
+    for (uint32_t copy = 0; copy < copies; ++copy) {
+        const int error = write_all(1, bytes, count);
+        if (error != 0) plain_write_failed(error);
+    }
 }
 
 void plain_size(uint32_t* width, uint32_t* height) {

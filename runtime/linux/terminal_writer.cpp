@@ -25,8 +25,8 @@ constexpr unsigned char kGlyphCodes[] = {0x08, 0x0C, 0x0E, 0x0F, 0x1B, 0x7F};
 
 // The standard output stream's buffer, once term_output_buffer_init has
 // handed it over. The console bytes pass through it on their way to the
-// terminal; they are often passwords or keys, so no copy of them may stay in
-// it after a write.
+// terminal; whatever a user takes them for, no copy of them may stay in it
+// after a write.
 char output_buffer[BUFSIZ];
 bool output_buffer_ours = false;
 
@@ -48,7 +48,7 @@ bool has_glyph_form(unsigned char byte) {
 
 // Results of the stream calls are not looked at: the column advances all the
 // same, and there is nowhere else to report to.
-void term_write(const char* bytes, size_t count) {
+void term_write_copy(const char* bytes, size_t count) {
     {
         term_lock_guard guard;
         term_refresh_size();
@@ -68,6 +68,11 @@ void term_write(const char* bytes, size_t count) {
     std::fflush(stdout);
     wipe_output_buffer(used);
     buffer_wipe(form, sizeof form);
+}
+
+// Each copy is flushed as it is written.
+void term_write(const char* bytes, size_t count, uint32_t copies) {
+    for (uint32_t copy = 0; copy < copies; ++copy) term_write_copy(bytes, count);
 }
 
 void term_size(uint32_t* width, uint32_t* height) {

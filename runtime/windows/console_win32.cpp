@@ -104,7 +104,7 @@ bool beep(uint32_t frequency, uint32_t duration) {
 }
 
 void write_file(const char* bytes, size_t count) {
-    plain_writer.console_write(bytes, count);
+    plain_writer.console_write(bytes, count, 1);
 }
 
 }  // namespace

@@ -345,17 +345,19 @@ void con_reset(const console_api* console) {
     con_state.api = console;
 }
 
-void con_write(const char* bytes, size_t count) {
+void con_write(const char* bytes, size_t count, uint32_t copies) {
     if (count == 0) return;
-    console_open();
-    if (!view_usable()) {
-        api().write_file(bytes, count);
-        return;
+    for (uint32_t copy = 0; copy < copies; ++copy) {
+        console_open();
+        if (!view_usable()) {
+            api().write_file(bytes, count);
+            continue;
+        }
+        const con_rect view = con_state.view;
+        write_context& c = begin_write();
+        interpret(c, bytes, count);
+        end_write(c, view);
     }
-    const con_rect view = con_state.view;
-    write_context& c = begin_write();
-    interpret(c, bytes, count);
-    end_write(c, view);
 }
 
 void con_size(uint32_t* width, uint32_t* height) {

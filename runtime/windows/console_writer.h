@@ -76,7 +76,7 @@ struct console_api {
 void con_reset(const console_api* api);
 
 // The console device operations.
-void con_write(const char* bytes, size_t count);
+void con_write(const char* bytes, size_t count, uint32_t copies = 1);
 void con_size(uint32_t* width, uint32_t* height);
 int32_t con_cursor_column();
 

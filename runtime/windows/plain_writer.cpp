@@ -26,7 +26,7 @@ const char* error_text(DWORD error) {
 // WriteFile may take fewer bytes than asked; the rest is written again until
 // every byte is out. A write that fails, or that takes nothing and would
 // leave us asking forever, is lost output and stops the run.
-void plain_write(const char* bytes, size_t count) {
+void plain_write_copy(const char* bytes, size_t count) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     while (count > 0) {
         const DWORD ask = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
@@ -38,6 +38,10 @@ void plain_write(const char* bytes, size_t count) {
         bytes += written;
         count -= written;
     }
+}
+
+void plain_write(const char* bytes, size_t count, uint32_t copies) {
+    for (uint32_t copy = 0; copy < copies; ++copy) plain_write_copy(bytes, count);
 }
 
 void plain_size(uint32_t* width, uint32_t* height) {

@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (want.size() != bytes.size() + 8 * glyphs) fail("the table itself is wrong", bytes);
 
-        terminal_writer.console_write(bytes.data(), bytes.size());
+        terminal_writer.console_write(bytes.data(), bytes.size(), 1);
         // Read back without flushing: the writer must have flushed.
         const std::string got = sent_since(sent);
         if (got.size() != want.size()) fail("a write sent another number of bytes", bytes);
