@@ -16,6 +16,10 @@ trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/emulator.sh"
 use_build "$build"
 
+if ! command -v python3 >/dev/null; then
+    echo "SKIP: python3, which makes the tarball, is not installed (scripts/setup package installs it)"
+    exit 77
+fi
 rm -f "$build/$name.tar.gz"
 if ! cmake --build "$build" --target tarball >"$work/build.log" 2>&1; then
     cat "$work/build.log"
