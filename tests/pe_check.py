@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Checks a built zix.exe from its file alone, without running it: the image
-is a console program for its architecture, it imports only DLLs that every
-Windows ships, and its version resource carries the version and the texts
-that Windows shows in the file's properties.
+is a console program for its architecture with no time stamp, it imports
+only DLLs that every Windows ships, and its version resource carries the
+version and the texts that Windows shows in the file's properties.
 
 Usage: pe_check.py ZIX_EXE i386|x86_64 VERSION
 """
@@ -47,6 +47,8 @@ def main():
     check(f"machine is {arch} ({pe.FILE_HEADER.Machine:#06x})", pe.FILE_HEADER.Machine == machine)
     check(f"optional header magic {pe.OPTIONAL_HEADER.Magic:#06x}", pe.OPTIONAL_HEADER.Magic == magic)
     check("console subsystem", pe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"])
+    # A link time would make two builds of one commit differ.
+    check(f"no time stamp ({pe.FILE_HEADER.TimeDateStamp})", pe.FILE_HEADER.TimeDateStamp == 0)
 
     imported = sorted(entry.dll.decode().lower() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
     check(f"imports only system DLLs: {', '.join(imported)}", imported and set(imported) <= SYSTEM_DLLS)
