@@ -236,6 +236,61 @@ TEST(ConsoleWriter, ConfinedRegionIsClearedWhenScrolledByItsHeight) {
     EXPECT_EQ(cursor_of(sim), (con_coord{0, 24}));
 }
 
+// Line feeds that scroll by many rows, checked cell by cell on a buffer 8
+// columns wide whose row y first holds 8 times the letter 'a' + y in attribute
+// 7. Each expected screen gives one character a row: the letter of the row
+// that now shows there, or '.' for a row of spaces in the current attribute
+// 0x1E. The screens were worked out independently from the scrolling rules.
+TEST(ConsoleWriter, ScrollsByManyRowsLeaveEveryCellRight) {
+    struct case_row {
+        const char* what;
+        int16_t rows;
+        con_rect window, later_window;  // at the first write, then as the user leaves it
+        int line_feeds;                 // from the start of the region's bottom row
+        std::string screen;
+        con_rect window_after;
+    };
+    const con_rect w10{0, 0, 7, 9};
+    const con_rect end14{0, 4, 7, 13};
+    const con_rect taller16{0, 2, 7, 13};
+    const case_row rows[] = {
+        {"more than half the buffer", 10, w10, w10, 7, "hij.......", w10},
+        {"the whole buffer", 10, w10, w10, 10, "..........", w10},
+        {"window at a taller buffer's end", 14, end14, end14, 9, "jklmn.........", end14},
+        {"more than the window's height", 14, end14, end14, 12, "mn............", end14},
+        {"the whole taller buffer", 14, end14, end14, 14, "abcd..........", end14},
+        {"the window first takes free rows", 12, w10, w10, 9, "hijkl.......", {0, 2, 7, 11}},
+        {"confined, more than half", 16, w10, taller16, 9, "abl.........mnop", taller16},
+        {"confined, its whole height", 16, w10, taller16, 10, "ab..........mnop", taller16},
+    };
+    for (const case_row& row : rows) {
+        console_sim& sim = use_console_sim(8, row.rows, row.window, {0, row.window.top});
+        start_writer();
+        write("x");
+        sim.window = row.later_window;
+        sim.cursor = con_coord{0, row.later_window.top};
+        write("y");  // measures the window the user left
+        for (int y = 0; y < row.rows; ++y)
+            sim.put(0, y, std::string(8, static_cast<char>('a' + y)));
+        sim.attributes = 0x1E;
+        const int height = row.window.bottom - row.window.top + 1;
+        sim.cursor = con_coord{0, static_cast<int16_t>(row.later_window.top + height - 1)};
+        write(std::string(static_cast<size_t>(row.line_feeds), '\n'));
+        for (int y = 0; y < row.rows; ++y) {
+            const char shown = row.screen[static_cast<size_t>(y)];
+            for (int x = 0; x < 8; ++x) {
+                EXPECT_EQ(sim.at(x, y).character, shown == '.' ? ' ' : shown)
+                    << row.what << ", row " << y;
+                EXPECT_EQ(sim.at(x, y).attributes, shown == '.' ? 0x1E : 7)
+                    << row.what << ", row " << y;
+            }
+        }
+        const auto region_bottom = static_cast<int16_t>(row.window_after.top + height - 1);
+        EXPECT_EQ(cursor_of(sim), (con_coord{0, region_bottom})) << row.what;
+        EXPECT_EQ(sim.window, row.window_after) << row.what;
+    }
+}
+
 // A window made shorter and moved down to the buffer's end has fewer rows below
 // its top than the region was given: the region stops at the buffer's last row.
 TEST(ConsoleWriter, ConfinedRegionEndsAtTheBuffersLastRow) {

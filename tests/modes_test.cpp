@@ -56,9 +56,28 @@ TEST(CharacterCode, EndsOfTheDraw) {
     }
 }
 
+// The rare paths' codes below were worked out independently with exact
+// rational arithmetic (the sum rounded to 64 significant bits, then to 53,
+// then half to even to an integer) and agree with the x87 unit of an i386
+// build.
+struct rare_row {
+    uint32_t y, low, span;  // the draw u = y × 2^-32
+    int32_t want;
+};
+
 TEST(CharacterCode, LargeSpansCanLandOnATieAfterTheStoreToADouble) {
-    // 2147483646.5000000005 is stored as 2147483646.5, which rounds to even.
-    EXPECT_EQ(character_code(1.0 - kOneStep, 1, 2147483646u), 2147483646);
+    const rare_row rows[] = {
+        // 2147483646.5000000005 is stored as 2147483646.5, which rounds to even.
+        {0xFFFFFFFFu, 1, 2147483646u, 2147483646},
+        // Halfway between two doubles, the store goes to the even one, x.5.
+        {0xDD174600u, 1, 2147483637u, 1854644984},  // 1854644983.5 - 2^-23: up
+        {0xE6666600u, 1, 2147483643u, 1932735228},  // 1932735228.5 + 2^-23: down
+        // 2147483647.4999999998 is stored as 2147483647.5: to 2^31, out of range.
+        {0x7FFFFFFFu, 2147483647u, 1, INT32_MIN},
+    };
+    for (const rare_row& row : rows) {
+        EXPECT_EQ(character_code(row.y * kOneStep, row.low, row.span), row.want) << row.y;
+    }
 }
 
 TEST(CharacterCode, OutOfSignedRangeGivesTheX86IndefiniteValue) {
@@ -74,8 +93,17 @@ TEST(CharacterCode, OutOfSignedRangeGivesTheX86IndefiniteValue) {
 }
 
 TEST(CharacterCode, SumsBeyond64BitsRoundLikeTheExtendedFormat) {
-    // y = 2^32 - 1, span = 2^32 - 1, low = 2^32 - 1: the exact sum needs 65 bits.
-    EXPECT_EQ(character_code(1.0 - kOneStep, 4294967295u, 4294967295u), INT32_MIN);
+    // y × span + low × 2^32 needs 65 bits; what lies above 2^64 must not be
+    // lost, even where what lies below is small.
+    const rare_row rows[] = {
+        {0xFFFFFFFFu, 4294967295u, 4294967295u, INT32_MIN},
+        {0x00010000u, 4294967295u, 0x10000u, INT32_MIN},  // 2^64 exactly
+        {2, 4294967295u, 4294967295u, INT32_MIN},         // 2^64 + 2^32 - 2
+        {0xFFFFFFFFu, 2147483648u, 4294967295u, INT32_MIN},
+    };
+    for (const rare_row& row : rows) {
+        EXPECT_EQ(character_code(row.y * kOneStep, row.low, row.span), row.want) << row.y;
+    }
 }
 
 #if LDBL_MANT_DIG == 64 && (defined(__x86_64__) || defined(__i386__))
