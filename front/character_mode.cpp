@@ -4,10 +4,13 @@
 #include <string_view>
 
 #include "front/front.h"
+#include "front/front_seams.h"
+#include "runtime/buffer.h"
 #include "runtime/number.h"
 #include "runtime/print.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
+#include "runtime/wipe.h"
 
 namespace {
 

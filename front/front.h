@@ -1,7 +1,6 @@
 #pragma once
 // The front end: usage text, argument errors and the three modes.
 
-#include <cstdint>
 #include <string>
 
 // Which message report_argument_error prints: 0 for a bad count, anything
@@ -14,7 +13,3 @@ void print_usage();
 void character_mode(const std::string& arg2, const std::string& arg3, const std::string& arg4);
 void string_mode(const std::string& arg2, const std::string& arg3);
 void character_table();
-
-// The character code for a draw u from the range starting at low that spans
-// span codes: round-half-to-even(u × span + low) as a signed 32-bit value.
-int32_t character_code(double u, uint32_t low, uint32_t span);

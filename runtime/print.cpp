@@ -1,9 +1,10 @@
 #include "runtime/print.h"
 
-#include <atomic>
 #include <cstring>
 
+#include "runtime/console_moved.h"
 #include "runtime/platform.h"
+#include "runtime/print_seams.h"
 
 namespace {
 
@@ -17,8 +18,6 @@ constexpr int32_t kConsoleFile = 0;
 
 file_entry console_entry;
 const console_device* device_override = nullptr;
-// Set when the console's cursor moved behind the print path's back.
-std::atomic<bool> cursor_moved{false};
 
 // Files -1 and 1 to 255 exist in name only; this program never opens them.
 file_entry closed_entry;
@@ -56,7 +55,7 @@ void console_open() {
     const console_device* device = device_override ? device_override : &platform_console_device();
     console_entry = file_entry{};
     // The first print asks for the cursor anyway.
-    cursor_moved.store(false);
+    console_moved_clear();
     uint32_t width = 0;
     uint32_t height = 0;
     device->console_size(&width, &height);
@@ -70,7 +69,7 @@ void console_open() {
 void console_init() {
     if (console_entry.device == nullptr) {
         console_open();
-    } else if (cursor_moved.load(std::memory_order_relaxed) && cursor_moved.exchange(false)) {
+    } else if (console_moved_take()) {
         console_entry.column = column_at_cursor(console_entry.device);
     }
 }
@@ -143,14 +142,10 @@ void print_end(int32_t file_number, PrintMode mode) {
     print_text(file_number, {}, mode);
 }
 
-void print_console_moved() {
-    cursor_moved.store(true);
-}
-
 void print_reset(const console_device* device) {
     console_entry = file_entry{};
     device_override = device;
-    cursor_moved.store(false);
+    console_moved_clear();
 }
 
 int32_t print_console_column() {

@@ -1,6 +1,10 @@
 #pragma once
 // Console text output: print_text / print_end on file number 0, the console.
 // The console entry keeps its own column and width; print zones are 14 columns.
+// When the cursor has moved behind the print path's back (console_moved.h),
+// the next print asks the device for the cursor column again, as the first
+// print did, so that print zones count from where the cursor stands; the
+// width stays.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,15 +32,6 @@ void print_copies(int32_t file_number, std::string_view text, uint32_t copies);
 // The finish of mode alone.
 void print_end(int32_t file_number, PrintMode mode);
 
-// The console's cursor has moved behind the print path's back (zix was
-// stopped and continued, and the shell wrote meanwhile): the next print asks
-// the device for the cursor column again, as the first print did, so that
-// print zones count from where the cursor stands. The width stays. Safe to
-// call from a signal handler.
-void print_console_moved();
-
-// Test seams: close the console entry so the next print sets it up afresh with
-// device (nullptr: the platform's), and read the entry's column and width.
+// Closes the console entry so the next print sets it up afresh with device
+// (nullptr: the platform's): the runtime's start-up, and tests.
 void print_reset(const console_device* device);
-int32_t print_console_column();
-uint32_t print_console_width();

@@ -3,7 +3,8 @@
 #include <cmath>
 
 #include "runtime/platform.h"
-#include "runtime/runtime.h"
+#include "runtime/random_seams.h"
+#include "runtime/wipe.h"
 
 namespace {
 

@@ -16,14 +16,11 @@ uint32_t fetch_entropy_word();
 // the program uses; any other mode selects the unmixed twister.
 void seed_random(double seed, int32_t mode);
 
-// The next value in [0, 1), a multiple of 2^-32. A non-zero argument advances
-// the generator; 0 repeats the previous value (which mode 5 still mixes).
-double next_random(float a);
-
-// count draws, exactly as count calls of next_random(1) would make them, each
-// given as the 32-bit word y of its value y × 2^-32. For a long run of draws:
-// the generator's position, counter and mixing word stay in registers for the
-// whole run instead of passing through memory from one draw to the next.
+// count draws, exactly as count calls of next_random(1) (random_seams.h) would
+// make them, each given as the 32-bit word y of its value y × 2^-32. For a
+// long run of draws: the generator's position, counter and mixing word stay
+// in registers for the whole run instead of passing through memory from one
+// draw to the next.
 void next_random_words(uint32_t* words, size_t count);
 
 // Overwrites the whole state with zero bytes, in a way the optimiser cannot
@@ -31,12 +28,6 @@ void next_random_words(uint32_t* words, size_t count);
 // the characters just printed could be worked out again.
 void random_wipe();
 
-// Test seams: replace the clock and the entropy source (nullptr restores the
-// platform's), and put the whole state back to its process-start zeros.
-void random_use_sources(double (*clock)(), uint32_t (*entropy)());
+// Puts the whole state back to its process-start zeros, for the runtime's
+// start-up (and for tests).
 void random_reset();
-
-// The current mixing word and the twister's 624 words; tests read them to
-// follow the mixing and to know what a run leaves behind.
-uint32_t random_entropy_word();
-const uint32_t* random_twister_words();

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "runtime/platform.h"
 #include "runtime/print.h"
@@ -20,13 +19,6 @@ struct command_line {
 // that a second start-up hook (a test, another library's) changes nothing.
 int32_t runtime_use_count = 0;
 command_line recorded;
-void (*release_observer)(const char*, size_t) = nullptr;
-
-struct live_buffer_record {
-    char* buffer;
-    size_t count;
-};
-live_buffer_record live_buffer;
 
 // Everything the runtime shares starts zeroed; start-up clears it again.
 void clear_shared_state() {
@@ -67,42 +59,4 @@ void runtime_end(int status) {
 void runtime_fail(std::string_view message) {
     std::fprintf(stderr, "%.*s\n", static_cast<int>(message.size()), message.data());
     runtime_end(1);
-}
-
-void runtime_write_failed(const char* reason) {
-    std::fprintf(stderr, "zix: write error: %s\n", reason);
-    random_wipe();
-    if (live_buffer.buffer) {
-        buffer_wipe(live_buffer.buffer, live_buffer.count);
-        if (release_observer) release_observer(live_buffer.buffer, live_buffer.count);
-    }
-    // _Exit, not exit: nothing more may go to the failed output, and nothing
-    // needs putting back: the plain writer is only in use when the terminal
-    // layer did not take the terminal over.
-    std::_Exit(1);
-}
-
-char* buffer_create(size_t count) {
-    char* buffer = static_cast<char*>(std::malloc(count ? count : 1));
-    if (buffer) live_buffer = live_buffer_record{buffer, count};
-    return buffer;
-}
-
-void buffer_wipe_release(char* buffer, size_t count) {
-    if (buffer == nullptr) return;
-    buffer_wipe(buffer, count);
-    if (live_buffer.buffer == buffer) live_buffer = live_buffer_record{};
-    if (release_observer) release_observer(buffer, count);
-    std::free(buffer);
-}
-
-void buffer_wipe(void* bytes, size_t count) {
-    std::memset(bytes, 0, count);
-    // The compiler must assume the barrier reads the bytes, so the memset
-    // above cannot be dropped as a dead store before free or exit.
-    __asm__ __volatile__("" : : "r"(bytes) : "memory");
-}
-
-void buffer_observe_release(void (*observer)(const char*, size_t)) {
-    release_observer = observer;
 }

@@ -13,6 +13,7 @@
 #include "expected_output.h"
 #include "front/front.h"
 #include "runtime/print.h"
+#include "runtime/windows/console_writer_seams.h"
 
 // Found by argument-dependent lookup, so they live beside the types.
 bool operator==(con_coord a, con_coord b) {

@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "front/front.h"
+#include "front/front_seams.h"
 #include "run_program.h"
 #include "runtime/random.h"
+#include "runtime/random_seams.h"
 
 namespace {
 

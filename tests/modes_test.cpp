@@ -6,10 +6,12 @@
 
 #include "expected_output.h"
 #include "front/front.h"
+#include "front/front_seams.h"
 #include "recording_device.h"
+#include "runtime/buffer_seams.h"
 #include "runtime/print.h"
 #include "runtime/random.h"
-#include "runtime/runtime.h"
+#include "runtime/random_seams.h"
 
 namespace {
 

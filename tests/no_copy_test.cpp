@@ -21,6 +21,7 @@
 #include "pty_harness.h"
 #include "run_program.h"
 #include "runtime/random.h"
+#include "runtime/random_seams.h"
 #include "test_files.h"
 
 namespace {

@@ -6,6 +6,8 @@
 
 #include "expected_output.h"
 #include "recording_device.h"
+#include "runtime/console_moved.h"
+#include "runtime/print_seams.h"
 
 namespace {
 
@@ -267,7 +269,7 @@ TEST_F(PrintTest, AfterTheCursorMovedZonesCountFromItsNewColumn) {
         print_text(0, "abcde", PrintMode::nothing);
         con.cursor_column = row.moved_to;
         con.width = 120;
-        print_console_moved();
+        console_moved_raise();
         print_end(0, PrintMode::next_zone);
         EXPECT_EQ(con.writes.back(), row.padding) << row.moved_to;
         EXPECT_EQ(print_console_width(), 80u);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/random_seams.h"
+
 namespace {
 
 // Scripted entropy: hands out words in turn (0 once they run out) and counts

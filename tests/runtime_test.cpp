@@ -10,8 +10,11 @@
 
 #include "front/front.h"
 #include "recording_device.h"
+#include "runtime/buffer.h"
+#include "runtime/buffer_seams.h"
 #include "runtime/print.h"
 #include "runtime/random.h"
+#include "runtime/random_seams.h"
 
 namespace {
 

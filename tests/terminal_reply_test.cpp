@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/linux/terminal_reply_seams.h"
+
 namespace {
 
 constexpr int kCursor = static_cast<int>(term_reply_format::cursor_position);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "expected_output.h"
+#include "runtime/linux/terminal_writer_seams.h"
 
 namespace {
 

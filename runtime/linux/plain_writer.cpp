@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "runtime/buffer.h"
 #include "runtime/linux/write_all.h"
-#include "runtime/runtime.h"
 
 namespace {
 

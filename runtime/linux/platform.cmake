@@ -9,6 +9,7 @@ target_sources(zix_core PRIVATE
     runtime/linux/terminal_service.cpp
     runtime/linux/terminal_setup.cpp
     runtime/linux/terminal_signals.cpp
+    runtime/linux/terminal_state.cpp
     runtime/linux/write_all.cpp
     runtime/linux/terminal_reply.cpp
     runtime/linux/terminal_writer.cpp

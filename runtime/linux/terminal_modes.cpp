@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "runtime/console_moved.h"
 #include "runtime/linux/terminal_state.h"
-#include "runtime/print.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ bool in_foreground() {
 // thread, and print zones count from where the cursor now stands.
 void ask_again() {
     term_state.resize_pending.store(1);
-    print_console_moved();
+    console_moved_raise();
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <climits>
 
+#include "runtime/linux/terminal_reply_seams.h"
+
 namespace {
 
 constexpr unsigned char kEscape = 0x1B;

@@ -48,15 +48,6 @@ struct term_reply_scanner {
     int values[3];
 };
 
-// What one byte did.
-struct term_reply_step {
-    int answer;     // a complete answer's term_reply_format, or -1
-    int set_aside;  // a byte that is not part of an answer (a key press), or -1
-};
-
-term_reply_scanner term_reply_start();
-term_reply_step term_reply_feed(term_reply_scanner& scanner, unsigned char byte);
-
 // Key presses read around the answers: a ring that holds the latest 255.
 // DEL is kept as BS and LF as CR. Nothing in zix reads them back.
 struct term_type_ahead {

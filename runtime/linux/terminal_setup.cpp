@@ -10,9 +10,6 @@
 
 #include "runtime/linux/terminal_state.h"
 
-// Set up before any constructor runs: start-up runs first of all.
-constinit term_state_record term_state{};
-
 namespace {
 
 constexpr int kForeground = 7;

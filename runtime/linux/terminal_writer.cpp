@@ -17,7 +17,8 @@
 #include <cstdio>
 
 #include "runtime/linux/terminal.h"
-#include "runtime/runtime.h"
+#include "runtime/linux/terminal_writer_seams.h"
+#include "runtime/wipe.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "runtime/runtime.h"
 #include "runtime/windows/plain_writer.h"
+#include "runtime/wipe.h"
 
 namespace {
 

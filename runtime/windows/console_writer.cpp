@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "runtime/runtime.h"
+#include "runtime/windows/console_writer_seams.h"
+#include "runtime/wipe.h"
 
 // Terms used below:
 //   view    left = 0, right = the screen buffer's last column, top and bottom =

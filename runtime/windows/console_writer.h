@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 #include "runtime/console_device.h"
 
@@ -74,15 +73,5 @@ struct console_api {
 // Forgets the handles, the view and everything carried between writes, so the
 // next console call starts afresh through api.
 void con_reset(const console_api* api);
-
-// The console device operations.
-void con_write(const char* bytes, size_t count, uint32_t copies = 1);
-void con_size(uint32_t* width, uint32_t* height);
-int32_t con_cursor_column();
-
-// Test seam: the writer's own memory that text passes through on its way
-// into the cells (the run, and the row of cells handed to the console), as
-// raw bytes. Between writes it holds nothing but zero bytes.
-void con_scratch(std::string_view* run, std::string_view* cells);
 
 extern const console_device console_writer;

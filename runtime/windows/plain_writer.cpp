@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "runtime/runtime.h"
+#include "runtime/buffer.h"
 
 namespace {
 

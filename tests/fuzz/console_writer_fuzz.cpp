@@ -22,6 +22,7 @@
 
 #include "console_sim.h"
 #include "runtime/windows/console_writer.h"
+#include "runtime/windows/console_writer_seams.h"
 
 namespace {
 

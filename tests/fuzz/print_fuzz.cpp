@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "runtime/print.h"
+#include "runtime/print_seams.h"
 
 namespace {
 

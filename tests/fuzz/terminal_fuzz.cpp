@@ -20,6 +20,7 @@
 
 #include "expected_output.h"
 #include "runtime/linux/terminal_writer.h"
+#include "runtime/linux/terminal_writer_seams.h"
 
 namespace {
 
