@@ -1,20 +1,27 @@
 # Installation and packages. Every package stamps its files with the time of
 # the last commit (or SOURCE_DATE_EPOCH), so that two builds of one commit
 # give the same bytes.
-#   cmake --install <build>          bin/zix, share/man/man1/zix.1, share/doc/zix/
+#   cmake --install <build>          bin/zix, share/man/man1/zix.1, share/doc/zix/,
+#                                    the shell completions where Debian's shells look
 #   cpack -G DEB          (Linux)    a Debian package for the build's architecture
-#   --target tarball      (Linux)    the static program, its manual page and texts
-#   --target zip          (Windows)  zix.exe with the README and the licence
+#   --target tarball      (Linux)    the static program, its manual page, texts and completions
+#   --target zip          (Windows)  zix.exe with the README, the licence and the completions
 include(GNUInstallDirs)
 
 if(WIN32)
     install(TARGETS zix RUNTIME DESTINATION .)
     install(FILES README.md DESTINATION .)
     install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+    install(DIRECTORY complete DESTINATION .)
 else()
     install(TARGETS zix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES docs/zix.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    # bash-completion loads a command's file by the command's name.
+    install(FILES complete/zix.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+            RENAME zix)
+    install(FILES complete/_zix DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+    install(FILES complete/zix.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 endif()
 
 # The Debian name of the architecture the program is built for: a cross
@@ -59,15 +66,18 @@ the &H, &O and &B prefixes for hexadecimal, octal and binary.")
 endif()
 
 # The static program in a tarball, for any Linux distribution, and the
-# Windows program in a zip, each with its texts:
+# Windows program in a zip, each with its texts and, under complete/, the
+# shell completions (for bash, zsh and fish under MSYS2 or Cygwin too):
 #   cmake --build <build> --target tarball    zix-VERSION-linux-ARCH.tar.gz
 #   cmake --build <build> --target zip        zix-VERSION-windows-ARCH.zip
+set(ZIX_ARCHIVE_COMPLETIONS complete/_zix:complete/_zix complete/zix.bash:complete/zix.bash
+    complete/zix.fish:complete/zix.fish)
 if(WIN32)
     set(ZIX_ARCHIVE_NAME zix-${PROJECT_VERSION}-windows-${ZIX_WINDOWS_ARCH}.zip)
     add_custom_target(zip
         COMMAND ${CMAKE_CURRENT_LIST_DIR}/make_archive ${CMAKE_BINARY_DIR}/${ZIX_ARCHIVE_NAME}
                 ${CMAKE_STRIP} ${CMAKE_CURRENT_SOURCE_DIR} $<TARGET_FILE:zix> zix.exe
-                README.md:README.md LICENSE:LICENSE.txt
+                README.md:README.md LICENSE:LICENSE.txt ${ZIX_ARCHIVE_COMPLETIONS}
         DEPENDS zix VERBATIM)
 elseif(TARGET zix_static)
     set(ZIX_TARBALL_ARCH ${ZIX_DEB_ARCHITECTURE})
@@ -78,7 +88,7 @@ elseif(TARGET zix_static)
     add_custom_target(tarball
         COMMAND ${CMAKE_CURRENT_LIST_DIR}/make_archive ${CMAKE_BINARY_DIR}/${ZIX_ARCHIVE_NAME}
                 ${CMAKE_STRIP} ${CMAKE_CURRENT_SOURCE_DIR} $<TARGET_FILE:zix_static> zix
-                docs/zix.1:zix.1 README.md:README.md LICENSE:LICENSE
+                docs/zix.1:zix.1 README.md:README.md LICENSE:LICENSE ${ZIX_ARCHIVE_COMPLETIONS}
         DEPENDS zix_static VERBATIM)
 endif()
 
@@ -100,6 +110,9 @@ if(ZIX_BUILD_TESTS AND ZIX_PACKAGE_TESTS)
                  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_test.sh install
                          ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE})
         set_tests_properties(install PROPERTIES LABELS install SKIP_RETURN_CODE 77)
+        add_test(NAME completion
+                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/completion_test.sh ${CMAKE_BINARY_DIR})
+        set_tests_properties(completion PROPERTIES LABELS package SKIP_RETURN_CODE 77)
         if(TARGET zix_static)
             add_test(NAME static
                      COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/static_test.sh ${CMAKE_BINARY_DIR}

@@ -28,7 +28,13 @@ rm -f "$prefix.log"
 
 # Exactly these files, and nothing else.
 listing=$(cd "$prefix" && find . -type f | sort)
-expected=$'./bin/zix\n./share/doc/zix/LICENSE\n./share/doc/zix/README.md\n./share/man/man1/zix.1'
+expected="./bin/zix
+./share/bash-completion/completions/zix
+./share/doc/zix/LICENSE
+./share/doc/zix/README.md
+./share/fish/vendor_completions.d/zix.fish
+./share/man/man1/zix.1
+./share/zsh/vendor-completions/_zix"
 check "installed files are: $(echo $expected) (got: $(echo $listing))" [ "$listing" = "$expected" ]
 check "bin/zix is executable" [ -x "$prefix/bin/zix" ]
 check "the installed program is the one built" cmp -s "$prefix/bin/zix" "$build/zix"

@@ -75,10 +75,13 @@ if [ "$mode" = inspect ]; then
     # The files, their owners and modes.
     listing=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | sort -k3)
     expected="-rwxr-xr-x root/root ./usr/bin/zix
+-rw-r--r-- root/root ./usr/share/bash-completion/completions/zix
 -rw-r--r-- root/root ./usr/share/doc/zix/README.md
 -rw-r--r-- root/root ./usr/share/doc/zix/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/zix/copyright
--rw-r--r-- root/root ./usr/share/man/man1/zix.1.gz"
+-rw-r--r-- root/root ./usr/share/fish/vendor_completions.d/zix.fish
+-rw-r--r-- root/root ./usr/share/man/man1/zix.1.gz
+-rw-r--r-- root/root ./usr/share/zsh/vendor-completions/_zix"
     check "the package holds exactly: $expected
 got: $listing" [ "$listing" = "$expected" ]
 
@@ -160,7 +163,9 @@ check "removing zix" package_manager remove zix >"$work/dpkg.log" 2>&1
 removed=1
 check "dpkg reports zix removed" \
     [ "$(dpkg-query -W -f='${db:Status-Status}' zix 2>/dev/null)" != installed ]
-for path in /usr/bin/zix /usr/share/man/man1/zix.1.gz /usr/share/doc/zix; do
+for path in /usr/bin/zix /usr/share/man/man1/zix.1.gz /usr/share/doc/zix \
+    /usr/share/bash-completion/completions/zix /usr/share/zsh/vendor-completions/_zix \
+    /usr/share/fish/vendor_completions.d/zix.fish; do
     check "$path is gone" [ ! -e "$path" ]
 done
 finish

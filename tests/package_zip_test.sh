@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes the Windows zip of a Windows build and checks it: exactly
-# zix.exe, README.md and LICENSE.txt in one folder; zix.exe a console program
-# for the build's architecture; the texts as in the sources; and, where the
-# build runs its programs (under wine), the packed zix.exe runs.
+# Makes the Windows zip of a Windows build and checks it: exactly zix.exe,
+# README.md, LICENSE.txt and the shell completions under complete/ in one
+# folder; zix.exe a console program for the build's architecture; the texts
+# as in the sources; and, where the build runs its programs (under wine), the
+# packed zix.exe runs.
 # Usage: tests/package_zip_test.sh BUILD_DIR VERSION i386|x86_64
 set -uo pipefail
 build=${1:?usage: package_zip_test.sh BUILD_DIR VERSION ARCH}
@@ -28,6 +29,9 @@ fi
 listing=$(cmake -E tar tf "$zip" | grep -v '/$' | sort)
 expected="$name/LICENSE.txt
 $name/README.md
+$name/complete/_zix
+$name/complete/zix.bash
+$name/complete/zix.fish
 $name/zix.exe"
 check "the zip holds exactly: $expected
 got: $listing" [ "$listing" = "$expected" ]

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes the static program's tarball of a Linux build and checks it: exactly
-# its four files, owned by root; a program with no dynamic section, for the
-# build's architecture, stripped; and that it runs where no shared library
-# exists at all (an empty root folder; under the build's emulator where the
-# kernel cannot run it, whose loader and libraries it does not ask for).
+# its files (the program, its texts, the shell completions), owned by root;
+# a program with no dynamic section, for the build's architecture, stripped;
+# and that it runs where no shared library exists at all (an empty root
+# folder; under the build's emulator where the kernel cannot run it, whose
+# loader and libraries it does not ask for).
 # The terminal tests run it on terminals too (CTest's static.terminal).
 # Usage: tests/static_test.sh BUILD_DIR VERSION DEB_ARCHITECTURE TARBALL_ARCHITECTURE
 set -uo pipefail
@@ -30,6 +31,10 @@ listing=$(tar -tvzf "$build/$name.tar.gz" | awk '{print $1, $2, $6}')
 expected="drwxr-xr-x root/root $name/
 -rw-r--r-- root/root $name/LICENSE
 -rw-r--r-- root/root $name/README.md
+drwxr-xr-x root/root $name/complete/
+-rw-r--r-- root/root $name/complete/_zix
+-rw-r--r-- root/root $name/complete/zix.bash
+-rw-r--r-- root/root $name/complete/zix.fish
 -rwxr-xr-x root/root $name/zix
 -rw-r--r-- root/root $name/zix.1"
 check "the tarball holds exactly: $expected
