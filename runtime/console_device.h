@@ -10,12 +10,10 @@ struct console_device {
     // Writes the count bytes copies times over (copies is at least 1), each
     // copy with a write of its own; failures are the device's own business.
     // The device runs the loop over the copies, so that on redirected output
-    // nothing but the loop stands between one write(2) and the next. Run one
-    // call further out, by the print path, the same loop measured 1.06 to
-    // 1.07 times one bare write(2) per copy against 1.00 to 1.01 (bench/run's
-    // measure, 21 alternating runs, texts of 1, 12 and 4000 bytes to
-    // /dev/null): on the development host every return, after the system
-    // call, to a frame made before it costs about 10 ns.
+    // nothing but the loop stands between one write(2) and the next: every
+    // return, after the system call, to a frame made before it costs time,
+    // and the same loop run one call further out, by the print path, is
+    // measurably slower than a bare write(2) per copy (bench/README.md).
     void (*console_write)(const char* bytes, size_t count, uint32_t copies);
     // The console's width in columns and height in rows.
     void (*console_size)(uint32_t* width, uint32_t* height);
