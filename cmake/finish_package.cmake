@@ -21,6 +21,23 @@ if(CPACK_ZIX_STRIP)
                             ${root}/bin/zix COMMAND_ERROR_IS_FATAL ANY)
 endif()
 
+# A cross build's dependencies, read off the program against its sysroot, in
+# the target's terms (DEB_HOST_ARCH): dpkg-shlibdeps finds the libraries
+# there and takes the dependencies from their symbols files.
+if(CPACK_ZIX_SYSROOT)
+    set(scratch ${CPACK_TEMPORARY_DIRECTORY}.shlibdeps)
+    file(WRITE ${scratch}/debian/control "Source: zix\n\nPackage: zix\nArchitecture: any\n")
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env DEB_HOST_ARCH=${CPACK_DEBIAN_PACKAGE_ARCHITECTURE}
+                            dpkg-shlibdeps -O -S${CPACK_ZIX_SYSROOT} ${root}/bin/zix
+                    WORKING_DIRECTORY ${scratch} OUTPUT_VARIABLE depends ERROR_VARIABLE messages
+                    OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed)
+    file(REMOVE_RECURSE ${scratch})
+    if(failed)
+        message(FATAL_ERROR "finish_package: dpkg-shlibdeps: ${messages}")
+    endif()
+    string(REGEX REPLACE "^shlibs:Depends=" "" CPACK_DEBIAN_PACKAGE_DEPENDS "${depends}")
+endif()
+
 file(GLOB pages ${root}/share/man/man*/*.[1-9])
 foreach(page IN LISTS pages)
     execute_process(COMMAND gzip -9nf ${page} COMMAND_ERROR_IS_FATAL ANY)

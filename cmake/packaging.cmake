@@ -54,8 +54,16 @@ writes a string any number of times for bulk text, or shows a table of the
 character codes 32 to 255. Counts and codes may be given in decimal or with
 the &H, &O and &B prefixes for hexadecimal, octal and binary.")
     # The dependencies are read off the program itself (dpkg-shlibdeps), so
-    # they follow what it links: the C library and the termcap library.
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # they follow what it links: the C library and the termcap library. A
+    # cross build's libraries are not in this machine's package database but
+    # in its sysroot, with their symbols files: finish_package.cmake reads
+    # the dependencies off the program against those.
+    if(ZIX_SYSROOT)
+        set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+        set(CPACK_ZIX_SYSROOT ${ZIX_SYSROOT})
+    else()
+        set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    endif()
     # Debian's layout inside the package: a compressed manual page, the
     # licence as the copyright file and a changelog.
     set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_package.cmake)

@@ -1,5 +1,5 @@
 # The arm64 Linux program (64-bit ARM), built with Debian's cross
-# compiler (g++-aarch64-linux-gnu) against the arm64 libraries (dpkg multiarch),
+# compiler (g++-aarch64-linux-gnu) against the arm64 sysroot,
 # and run under qemu-aarch64 for its tests.
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(ZIX_CROSS_TRIPLET aarch64-linux-gnu)

@@ -1,5 +1,5 @@
 # The armhf Linux program (32-bit ARM with hardware floating point), built with Debian's cross
-# compiler (g++-arm-linux-gnueabihf) against the armhf libraries (dpkg multiarch),
+# compiler (g++-arm-linux-gnueabihf) against the armhf sysroot,
 # and run under qemu-arm for its tests.
 set(CMAKE_SYSTEM_PROCESSOR armv7l)
 set(ZIX_CROSS_TRIPLET arm-linux-gnueabihf)

@@ -1,5 +1,5 @@
 # The s390x Linux program (big-endian 64-bit IBM Z), built with Debian's cross
-# compiler (g++-s390x-linux-gnu) against the s390x libraries (dpkg multiarch),
+# compiler (g++-s390x-linux-gnu) against the s390x sysroot,
 # and run under qemu-s390x for its tests.
 set(CMAKE_SYSTEM_PROCESSOR s390x)
 set(ZIX_CROSS_TRIPLET s390x-linux-gnu)

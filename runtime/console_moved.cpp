@@ -6,7 +6,6 @@ namespace {
 
 // Set when the console's cursor moved behind the print path's back.
 std::atomic<bool> cursor_moved{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "raised from a signal handler");
 
 }  // namespace
 

@@ -20,6 +20,9 @@ elf_architecture() {
         "ELF64 2's complement, little endian Advanced Micro Devices X86-64 "*) echo amd64 ;;
         "ELF64 2's complement, little endian AArch64 "*) echo arm64 ;;
         "ELF32 2's complement, little endian ARM "*hard-float*) echo armhf ;;
+        "ELF32 2's complement, little endian ARM "*soft-float*) echo armel ;;
+        "ELF64 2's complement, little endian PowerPC64 "*) echo ppc64el ;;
+        "ELF64 2's complement, little endian RISC-V "*) echo riscv64 ;;
         "ELF64 2's complement, big endian IBM S/390 "*) echo s390x ;;
         *) echo "$header" ;;
     esac

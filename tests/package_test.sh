@@ -5,7 +5,8 @@
 #            and lintian.
 #   install: install the package, run the installed zix, find its manual
 #            page, remove the package (through apt, which waits for the
-#            package manager's lock).
+#            package manager's lock; a cross build's package with dpkg, in a
+#            root of its own).
 #            Only with ZIX_TEST_PACKAGE_INSTALL=1 in the environment, as
 #            root, and when no zix package is installed already (it is not
 #            replaced); skipped (status 77) otherwise.
@@ -96,11 +97,19 @@ got: $listing" [ "$listing" = "$expected" ]
     # for the package's own architecture, and libc6 is always among them.
     depends=$(field Depends)
     check "Depends names libc6 (got: $depends)" grep -qE '(^|, )libc6( |,|$)' <<<"$depends"
+    # A cross build's libraries are in its sysroot, which says where each
+    # file came from; the native build's are the system's own.
     multiarch=$(dpkg-architecture -a"$arch" -qDEB_HOST_MULTIARCH 2>/dev/null)
+    sysroot=$(sed -n 's/^ZIX_TEST_SYSROOT:INTERNAL=//p' "$build/CMakeCache.txt")
     for lib in $(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
         owner=
         for dir in /lib /usr/lib; do
-            [ -n "$owner" ] || owner=$(dpkg-query -S "$dir/$multiarch/$lib" 2>/dev/null | cut -d: -f1)
+            if [ -n "$sysroot" ]; then
+                [ -n "$owner" ] || owner=$(awk -v path="usr/lib/$multiarch/$lib" -v alt="usr/lib/$lib" \
+                    '$1 == path || $1 == alt {print $2; exit}' "$sysroot/.owners")
+            else
+                [ -n "$owner" ] || owner=$(dpkg-query -S "$dir/$multiarch/$lib" 2>/dev/null | cut -d: -f1)
+            fi
         done
         check "$lib comes from a package in Depends (owner: ${owner:-none}, Depends: $depends)" \
             grep -qE "(^|, )${owner:-none}( |,|$)" <<<"$depends"
@@ -134,12 +143,31 @@ got: $listing" [ "$listing" = "$expected" ]
 fi
 
 # install
+# Into the system's package database where the system has the libraries the
+# package depends on (the native package; the i386 one where the system has
+# its i386 libraries). A cross build's libraries are in its sysroot, never in
+# dpkg's database: its package goes into a dpkg root of its own, with the
+# same checks on what dpkg puts in and takes out.
 # Another apt or dpkg (an unattended upgrade on a fresh machine, say) may hold
 # the package manager's lock for a while: apt waits for it, up to ten minutes,
 # where dpkg alone would fail at once.
+root=
+if [ "$(dpkg-query -W -f='${db:Status-Status}' "libtinfo6:$arch" 2>/dev/null)" != installed ]; then
+    root=$work/installed
+    mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+    : >"$root/var/lib/dpkg/status"
+    [ "$arch" = "$(dpkg --print-architecture)" ] || dpkg --root="$root" --add-architecture "$arch"
+    echo "note: the system has no $arch libraries; the package goes into a dpkg root of its own"
+fi
 package_manager() {
-    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q "$@"
+    if [ -n "$root" ]; then
+        case $1 in install) set -- -i "$2" ;; remove) set -- -r "$2" ;; esac
+        dpkg --root="$root" --force-depends "$@"
+    else
+        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q "$@"
+    fi
 }
+status_of() { dpkg-query --admindir="$root/var/lib/dpkg" -W -f="$1" zix 2>/dev/null; }
 removed=0
 remove() { [ "$removed" -eq 1 ] || package_manager remove zix >/dev/null 2>&1; removed=1; }
 trap 'remove; cleanup' EXIT
@@ -150,22 +178,22 @@ if ! package_manager install "$deb" >"$work/dpkg.log" 2>&1; then
 fi
 pass
 check "dpkg reports zix $version installed" \
-    [ "$(dpkg-query -W -f='${db:Status-Status} ${Version}' zix)" = "installed $version" ]
-check "/usr/bin/zix -c 5 66 66 prints BBBBB" [ "$(run_built /usr/bin/zix -c 5 66 66)" = BBBBB ]
-check "zix is found on the PATH" [ "$(command -v zix)" = /usr/bin/zix ]
+    [ "$(status_of '${db:Status-Status} ${Version}')" = "installed $version" ]
+check "/usr/bin/zix -c 5 66 66 prints BBBBB" [ "$(run_built "$root/usr/bin/zix" -c 5 66 66)" = BBBBB ]
+check "zix is found on the PATH" [ "$(PATH=$root/usr/bin:$PATH command -v zix)" = "$root/usr/bin/zix" ]
 if grep -rqs '^path-exclude=*/usr/share/man' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d; then
     echo "note: dpkg on this machine leaves manual pages out; the installed page is not looked for"
 else
     check "man finds the page by name" \
-        [ "$(man -w zix 2>/dev/null)" = /usr/share/man/man1/zix.1.gz ]
+        [ "$(MANPATH=${root:+$root/usr/share/man:}$(manpath 2>/dev/null) man -w zix 2>/dev/null)" = \
+            "$root/usr/share/man/man1/zix.1.gz" ]
 fi
 check "removing zix" package_manager remove zix >"$work/dpkg.log" 2>&1
 removed=1
-check "dpkg reports zix removed" \
-    [ "$(dpkg-query -W -f='${db:Status-Status}' zix 2>/dev/null)" != installed ]
+check "dpkg reports zix removed" [ "$(status_of '${db:Status-Status}')" != installed ]
 for path in /usr/bin/zix /usr/share/man/man1/zix.1.gz /usr/share/doc/zix \
     /usr/share/bash-completion/completions/zix /usr/share/zsh/vendor-completions/_zix \
     /usr/share/fish/vendor_completions.d/zix.fish; do
-    check "$path is gone" [ ! -e "$path" ]
+    check "$path is gone" [ ! -e "$root$path" ]
 done
 finish

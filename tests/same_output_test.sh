@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs Linux builds of zix (the x86-64 one first, then others: i386, arm64,
-# armhf, s390x) with the same fixed clock and scripted entropy words, and
-# requires from each the same bytes and the same exit status as from the
-# first: whatever its word size, byte order or floating-point unit, every
-# build must give exactly what the x86-64 program gives.
+# armel, armhf, ppc64el, riscv64, s390x) with the same fixed clock and
+# scripted entropy words, and requires from each the same bytes and the same
+# exit status as from the first: whatever its word size, byte order or
+# floating-point unit, every build must give exactly what the x86-64 program
+# gives.
 # Usage: tests/same_output_test.sh REFERENCE_BUILD_DIR BUILD_DIR...
 set -uo pipefail
 [ $# -ge 2 ] || { echo "usage: same_output_test.sh REFERENCE_BUILD_DIR BUILD_DIR..."; exit 2; }

@@ -156,7 +156,7 @@ void table_laid_out_for_the_pane(const std::string& locale) {
 }
 
 TEST(Tmux, TableLaidOutForThePaneAndShellIntactAfterwards) {
-    if (!have_tmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test installs it)";
+    if (!have_tmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup native installs it)";
     for (const char* locale : {"C.UTF-8", "C"}) {
         SCOPED_TRACE(std::string("LC_ALL=") + locale);
         table_laid_out_for_the_pane(locale);
@@ -190,7 +190,7 @@ TEST(Tmux, PrintZonesCountFromTheCursorAfterAStop) {
     // Stopped right after the text of entry 48 (column 28, third of its row)
     // and continued with fg: bash has written its job line meanwhile, so the
     // cursor stands at the start of a line and the padding counts from there.
-    if (!have_tmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup test installs it)";
+    if (!have_tmux()) GTEST_SKIP() << "tmux is not installed (scripts/setup native installs it)";
     const tmux_server tmux;
     ASSERT_FALSE(tmux.dir().empty());
     const std::string prompt = "zix-job>";
