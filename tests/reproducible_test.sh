@@ -2,9 +2,11 @@
 # Builds the packages of each preset twice, from two checkouts of the same
 # commit in two folders, one after the other, and requires the same bytes:
 # the Debian package and the static program's tarball of a Linux build, the
-# zip of a Windows build. The first build is the one in this checkout when
-# its files are those of the commit (as after scripts/test on a clean
-# clone), else a clone of its own; the second is always a fresh clone.
+# zip of a Windows build, and SHA256SUMS, which must list each package
+# exactly once and check (scripts/packages). The first build is the one in
+# this checkout when its files are those of the commit (as after scripts/test
+# on a clean clone), else a clone of its own; the second is always a fresh
+# clone.
 # Usage: tests/reproducible_test.sh PRESET...
 set -uo pipefail
 [ $# -gt 0 ] || { echo "usage: reproducible_test.sh PRESET..."; exit 2; }
@@ -13,56 +15,48 @@ work=$(mktemp -d /tmp/zix-reproducible-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 . "$repo/tests/checks.sh"
 
-# The build folder of a preset, relative to the checkout.
-build_dir() {
-    case $1 in
-        linux-i386-qemu) echo build/linux-i386 ;;
-        windows-i386-static) echo build/windows-i386 ;;
-        *) echo "build/$1" ;;
-    esac
-}
-
-# build_program CHECKOUT PRESET: the program alone, no tests. A clone gets
-# the development files that scripts/setup unpacked into this checkout.
-build_program() {
-    [ "$1" = "$repo" ] || [ ! -d "$repo/build/sysroot" ] || cp -a "$repo/build/sysroot" "$1/build/"
-    (cd "$1" && cmake --preset "$2" -DZIX_BUILD_TESTS=OFF && cmake --build --preset "$2") \
-        >"$work/build.log" 2>&1 || { cat "$work/build.log"; return 1; }
-}
-
-# packages CHECKOUT PRESET OUT: the preset's packages into OUT.
-packages() {
-    local build=$1/$(build_dir "$2") out=$3
-    mkdir -p "$out"
-    if [[ $2 == windows-* ]]; then
-        cmake --build "$build" --target zip >"$work/packages.log" 2>&1 && mv "$build"/zix-*.zip "$out/"
-    else
-        (cd "$build" && cpack -G DEB -B "$out/cpack") >"$work/packages.log" 2>&1 &&
-            mv "$out"/cpack/*.deb "$out/" && rm -r "$out/cpack" &&
-            cmake --build "$build" --target tarball >>"$work/packages.log" 2>&1 &&
-            mv "$build"/zix-*.tar.gz "$out/"
-    fi || { cat "$work/packages.log"; return 1; }
+# build_programs CHECKOUT PRESET...: the programs alone, no tests. A clone
+# gets the sysroots that scripts/setup unpacked into this checkout (linked,
+# not copied: they are only read).
+build_programs() {
+    local checkout=$1 preset
+    shift
+    [ "$checkout" = "$repo" ] || [ ! -d "$repo/build/sysroot" ] ||
+        cp -al "$repo/build/sysroot" "$checkout/build/"
+    for preset in "$@"; do
+        (cd "$checkout" && cmake --preset "$preset" -DZIX_BUILD_TESTS=OFF &&
+            cmake --build --preset "$preset") >"$work/build.log" 2>&1 ||
+            { cat "$work/build.log"; fail "$preset: the build in $checkout"; return 1; }
+    done
 }
 
 clean=no
 [ -z "$(git -C "$repo" status --porcelain --untracked-files=no)" ] && clean=yes
+first=$repo
 for preset in "$@"; do
-    first=$repo
-    if [ $clean = no ] || [ ! -f "$repo/$(build_dir "$preset")/CMakeCache.txt" ]; then
-        first=$work/one/zix
-        rm -rf "$first"
-        git clone -q "$repo" "$first" && mkdir -p "$first/build" && build_program "$first" "$preset" || { fail "$preset: first build"; continue; }
-    fi
-    second=$work/second/checkout/of/zix
-    rm -rf "$second"
-    git clone -q "$repo" "$second" && mkdir -p "$second/build" && build_program "$second" "$preset" || { fail "$preset: second build"; continue; }
-    rm -rf "$work/a" "$work/b"
-    packages "$first" "$preset" "$work/a" && packages "$second" "$preset" "$work/b" ||
-        { fail "$preset: packages"; continue; }
+    dir=$preset
+    case $preset in linux-i386-qemu) dir=linux-i386 ;; windows-i386-static) dir=windows-i386 ;; esac
+    [ $clean = yes ] && [ -f "$repo/build/$dir/CMakeCache.txt" ] || first=$work/one/zix
+done
+second=$work/second/checkout/of/zix
+for checkout in "$first" "$second"; do
+    [ "$checkout" = "$repo" ] && continue
+    git clone -q "$repo" "$checkout" && mkdir -p "$checkout/build" || { fail "cloning $repo"; continue; }
+    build_programs "$checkout" "$@"
+done
+if [ "$failed" -eq 0 ]; then
+    "$first/scripts/packages" "$work/a" "$@" && "$second/scripts/packages" "$work/b" "$@" ||
+        fail "making the packages"
+fi
+if [ "$failed" -eq 0 ]; then
+    listed=$(cut -d' ' -f3 "$work/a/SHA256SUMS" | paste -sd' ')
+    made=$(cd "$work/a" && LC_ALL=C ls -- *.deb *.tar.gz *.zip | paste -sd' ')
+    check "SHA256SUMS lists every package once (lists: $listed; made: $made)" [ "$listed" = "$made" ]
+    check "sha256sum -c SHA256SUMS passes" bash -c "cd '$work/a' && sha256sum --quiet -c SHA256SUMS"
     for file in "$work"/a/*; do
         name=${file##*/}
-        check "$preset: $name is the same from both builds" cmp "$file" "$work/b/$name"
+        check "$name is the same from both builds" cmp "$file" "$work/b/$name"
     done
-done
+fi
 echo "reproducible: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
