@@ -20,7 +20,10 @@
 
 // A 32-bit build with 64-bit times and offsets (the i386 build) calls these
 // under other names; <sys/time.h> and <fcntl.h> give the definitions below
-// those names, and the real functions are looked up by them.
+// those names, and the real functions are looked up by them. A build with
+// checked buffer functions may call the C library's checked entry points
+// instead (clang with glibc 2.40 and later: __open_2, __read_chk), so those
+// are stood in for too.
 #if defined(__USE_TIME_BITS64)
 #define ZIX_REAL_GETTIMEOFDAY "__gettimeofday64"
 #else
@@ -63,19 +66,44 @@ void log_fetch() {
     close(fd);
 }
 
-int fake_open(const char* path, int flags, mode_t mode, const char* real_name) {
-    auto real_open = real<int (*)(const char*, int, ...)>(real_name);
-    if (std::getenv("ZIX_FAKE_ENTROPY") && std::strcmp(path, "/dev/urandom") == 0) {
-        log_fetch();
-        if (entropy_token(word_index) == "fail") {
-            ++word_index;
-            errno = ENOENT;
-            return -1;
-        }
-        fake_fd = real_open("/dev/null", O_RDONLY, 0);
-        return fake_fd;
+// Whether the script stands in for this open; if so, *fd is what it gives.
+bool fake_open(const char* path, int* fd) {
+    if (!std::getenv("ZIX_FAKE_ENTROPY") || std::strcmp(path, "/dev/urandom") != 0) return false;
+    log_fetch();
+    if (entropy_token(word_index) == "fail") {
+        ++word_index;
+        errno = ENOENT;
+        *fd = -1;
+        return true;
     }
-    return real_open(path, flags, mode);
+    fake_fd = real<int (*)(const char*, int, ...)>(ZIX_REAL_OPEN)("/dev/null", O_RDONLY);
+    *fd = fake_fd;
+    return true;
+}
+
+int fake_open_with_mode(const char* path, int flags, mode_t mode, const char* real_name) {
+    int fd = -1;
+    if (fake_open(path, &fd)) return fd;
+    return real<int (*)(const char*, int, ...)>(real_name)(path, flags, mode);
+}
+
+// The checked open, which takes no mode (it refuses flags that need one).
+int fake_open_checked(const char* path, int flags, const char* real_name) {
+    int fd = -1;
+    if (fake_open(path, &fd)) return fd;
+    return real<int (*)(const char*, int)>(real_name)(path, flags);
+}
+
+// The next scripted word, as a read of the device gives it.
+ssize_t scripted_read(void* buffer, size_t count) {
+    const std::string token = entropy_token(word_index++);
+    const unsigned long word = std::strtoul(token.c_str(), nullptr, 16);
+    unsigned char bytes[4] = {
+        static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
+        static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 24)};
+    const size_t n = token == "short" ? 2 : (count < 4 ? count : 4);
+    std::memcpy(buffer, bytes, n);
+    return static_cast<ssize_t>(n);
 }
 
 }  // namespace
@@ -98,7 +126,7 @@ int open(const char* path, int flags, ...) {
     va_start(ap, flags);
     const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(ap, int)) : 0;
     va_end(ap);
-    return fake_open(path, flags, mode, ZIX_REAL_OPEN);
+    return fake_open_with_mode(path, flags, mode, ZIX_REAL_OPEN);
 }
 
 #if !defined(ZIX_OPEN_IS_OPEN64)
@@ -107,21 +135,30 @@ int open64(const char* path, int flags, ...) {
     va_start(ap, flags);
     const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(ap, int)) : 0;
     va_end(ap);
-    return fake_open(path, flags, mode, "open64");
+    return fake_open_with_mode(path, flags, mode, "open64");
 }
 #endif
+
+int __open_2(const char* path, int flags) {
+    return fake_open_checked(path, flags, "__open_2");
+}
+
+int __open64_2(const char* path, int flags) {
+    return fake_open_checked(path, flags, "__open64_2");
+}
 
 ssize_t read(int fd, void* buffer, size_t count) {
     if (fd != fake_fd || fake_fd < 0)
         return real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
-    const std::string token = entropy_token(word_index++);
-    const unsigned long word = std::strtoul(token.c_str(), nullptr, 16);
-    unsigned char bytes[4] = {
-        static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
-        static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 24)};
-    const size_t n = token == "short" ? 2 : (count < 4 ? count : 4);
-    std::memcpy(buffer, bytes, n);
-    return static_cast<ssize_t>(n);
+    return scripted_read(buffer, count);
+}
+
+// A read that overruns its buffer is left to the real check, which ends the
+// process.
+ssize_t __read_chk(int fd, void* buffer, size_t count, size_t size) {
+    if (fd != fake_fd || fake_fd < 0 || count > size)
+        return real<ssize_t (*)(int, void*, size_t, size_t)>("__read_chk")(fd, buffer, count, size);
+    return scripted_read(buffer, count);
 }
 
 int close(int fd) {

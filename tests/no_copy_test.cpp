@@ -113,9 +113,14 @@ std::vector<size_t> windows_left(const std::string& dump, const std::string& lin
 struct dump_file {
     std::string path = "/tmp/zix-dump-" + std::to_string(getpid());
     ~dump_file() { std::remove(path.c_str()); }
+    // LD_BIND_NOW: every library binds its symbols at load, as the program
+    // binds its own. The preloaded libraries (and the C++ and C library code
+    // they call) would otherwise bind lazily in the middle of a draw, and the
+    // dynamic linker saves the vector registers, twister words among them,
+    // on the stack to do so: a copy the program never made.
     std::vector<std::string> env() const {
         return {"LD_PRELOAD=" ZIX_EXIT_MEMORY_DUMP ":" ZIX_FAKE_SOURCES, "ZIX_MEMORY_DUMP=" + path,
-                "ZIX_FAKE_CLOCK=1800000000:0", "ZIX_FAKE_ENTROPY=5ec2e7a1"};
+                "ZIX_FAKE_CLOCK=1800000000:0", "ZIX_FAKE_ENTROPY=5ec2e7a1", "LD_BIND_NOW=1"};
     }
 };
 

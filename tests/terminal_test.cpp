@@ -66,7 +66,13 @@ int collect(int byte) {
 // A capability of the terminal as the database gives it, formed the way
 // tputs sends it; empty when the terminal lacks it.
 std::string capability(const std::string& term, const char* code, int a = 0, int b = 0) {
-    char buffer[2048];
+    // One buffer for every look-up: the termcap library keeps the entry it
+    // reads for the buffer it is given, and frees it when that buffer comes
+    // back. A buffer on the stack may lie elsewhere at each call (it does
+    // under the AddressSanitizer of clang 15 and later, whose frames come
+    // from the heap to catch a use after return), and the library then
+    // drops each entry unfreed.
+    static char buffer[2048];
     if (tgetent(buffer, term.c_str()) <= 0) return "";
     const char* string = tgetstr(code, nullptr);
     if (string == nullptr) return "";
