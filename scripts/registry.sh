@@ -13,7 +13,7 @@
 #
 # The indexes that could not be had are also left in $registry_log, when set.
 #
-# ZIX_SETUP_TRIES (4) and ZIX_SETUP_PAUSE (30 seconds) set how often and how
+# ZIX_SETUP_TRIES (3) and ZIX_SETUP_PAUSE (30 seconds) set how often and how
 # far apart the update is tried.
 
 [ "$(id -u)" -eq 0 ] && as_root=() || as_root=(sudo)
@@ -29,7 +29,7 @@ registry_words() {
 }
 
 registry_update() {
-    local what=$1 tries=${ZIX_SETUP_TRIES:-4} pause=${ZIX_SETUP_PAUSE:-30} try out failed
+    local what=$1 tries=${ZIX_SETUP_TRIES:-3} pause=${ZIX_SETUP_PAUSE:-30} try out failed
     local apt=(apt-get -o Acquire::Retries=3 -o DPkg::Lock::Timeout=600)
     # The project's own apt (APT_CONFIG) keeps its lists in the build folder.
     [ -n "${APT_CONFIG:-}" ] || apt=("${as_root[@]}" "${apt[@]}")
