@@ -36,8 +36,10 @@ registry_update() {
     for ((try = 1; ; try++)); do
         out=$("${apt[@]}" update 2>&1)
         # "Err:N URI SUITE/COMPONENT ARCH Packages", its reason on the next line.
-        failed=$(awk '/^Err:/ { sub(/^Err:[0-9]+ /, ""); what = $0; next }
-            what != "" { sub(/^ +/, ""); print what ": " $0; what = "" }' <<<"$out")
+        failed=$(awk 'what != "" { reason = /^ / ? $0 : "failed"; sub(/^ +/, "", reason)
+                print what ": " reason; what = "" }
+            /^Err:/ { sub(/^Err:[0-9]+ /, ""); what = $0 }
+            END { if (what != "") print what ": failed" }' <<<"$out")
         if [ -z "$failed" ] && ! grep -q '^E: ' <<<"$out"; then
             return 0
         fi
