@@ -33,11 +33,15 @@ complete_fish() {
 }
 # zsh completes only in its line editor: an interactive zsh on a pseudo-terminal
 # (zpty), Tab bound to listing the choices, which it draws as "-c  -- what".
+# Each command waits for the prompt after the one before, so that no line is
+# typed before Tab is bound, however slow the machine.
 complete_zsh() {
-    timeout 30 zsh -f -s "$share/zsh/vendor-completions" "${lines[@]}" <<'EOF' |
+    timeout 60 zsh -f -s "$share/zsh/vendor-completions" "${lines[@]}" <<'EOF' |
 zmodload zsh/zpty && zpty z TERM=xterm zsh -f -i || exit
 zpty -w z "fpath=(${(q)1} \$fpath); autoload -Uz compinit; compinit -u -D; PS1='<re''ady>'"
+zpty -r z out '*<ready>*'
 zpty -w z '_l() { _main_complete; print -l "" "[$BUFFER] $compstate[nmatches]" }'
+zpty -r z out '*<ready>*'
 zpty -w z 'zle -C l list-choices _l; bindkey "^I" l'
 zpty -r z out '*<ready>*' && for line in "${@:2}"; do zpty -w -n z "$line"$'\t\C-u'; done
 zpty -r z out "*\\[${(b)@[-1]}\\] [0-9]*" && print -r -- "$out"
