@@ -36,7 +36,8 @@ registry_update() {
     for ((try = 1; ; try++)); do
         out=$("${apt[@]}" update 2>&1)
         # "Err:N URI SUITE/COMPONENT ARCH Packages", its reason on the next line.
-        failed=$(awk 'what != "" { reason = /^ / ? $0 : "failed"; sub(/^ +/, "", reason)
+        failed=$(awk 'what != "" { reason = /^ / ? $0 : ""; sub(/^ +/, "", reason)
+                if (reason == "") reason = "failed (apt gives no reason)"
                 print what ": " reason; what = "" }
             /^Err:/ { sub(/^Err:[0-9]+ /, ""); what = $0 }
             END { if (what != "") print what ": failed" }' <<<"$out")
