@@ -18,8 +18,8 @@ lines=('zix ' 'zix -c 5 ' 'zix -c 5 65 ' 'zix -s 5 ')
 
 # Each shell prints "[LINE] COUNT" and what it offers, one a line, sorted.
 complete_bash() {
-    bash --norc --noprofile -c '. "$1" && spec=$(complete -p zix) && fn=${spec##*-F } || exit
-        [[ $spec != *"-o default"* ]] || echo "[and file names when nothing is offered]"
+    bash --norc --noprofile -c '. "$1" && registered=$(complete -p zix) && fn=${registered##*-F } || exit
+        [[ $registered != *"-o default"* ]] || echo "[and file names when nothing is offered]"
         for line in "${@:2}"; do
             read -ra COMP_WORDS <<<"$line" && COMP_WORDS+=("") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
             ${fn%% *} zix "" "${COMP_WORDS[COMP_CWORD - 1]}"
