@@ -48,23 +48,4 @@ inline std::string table(int per_row, const std::string& nl = newline) {
     return out + nl;
 }
 
-// The control codes that a terminal shows as glyphs: U+F000 plus the code,
-// in UTF-8 (DEL's, U+F07F, is EF 81 BF); empty for any other byte.
-inline std::string glyph(unsigned char code) {
-    if (code != 0x08 && code != 0x0C && code != 0x0E && code != 0x0F && code != 0x1B &&
-        code != 0x7F)
-        return "";
-    return {'\xef', static_cast<char>(0x80 | code >> 6), static_cast<char>(0x80 | (code & 0x3F))};
-}
-
-// What the program sends a terminal for a byte: NUL as a space, a glyph
-// (outside a UTF-8 locale between the character set switches ESC % G and
-// ESC % @), any other byte as itself.
-inline std::string on_terminal(unsigned char byte, bool utf8 = false) {
-    if (byte == 0) return " ";
-    const std::string character = glyph(byte);
-    if (character.empty()) return std::string(1, static_cast<char>(byte));
-    return utf8 ? character : "\x1b%G" + character + "\x1b%@";
-}
-
 }  // namespace expected

@@ -90,32 +90,52 @@ struct terminal_kind {
     bool linux_console;
 };
 
-// What the program sends from start-up up to its first output: the start-up
-// sequences, then the cursor query of the first print.
-std::string opening(const terminal_kind& t, bool asks_size = false) {
-    return (t.linux_console ? "\x1b(U" : "") + capability(t.term, "ks") +
-           (asks_size ? kSizeQuery : "") + kCursorQuery + kCursorQuery;
+// The character set probe after the start-up cursor query, on a terminal
+// whose cursor stands at row 1, column 1: the character ç, the cursor query,
+// back to the cursor, the cells it may have shown blanked (one on a terminal
+// that moved one column, else two), back.
+std::string probe(const terminal_kind& t, int cells = 2) {
+    const std::string back = capability(t.term, "cm", 0, 0);
+    return "\xc3\xa7" + kCursorQuery + back + std::string(cells, ' ') + back;
 }
 
-std::string closing(const terminal_kind& t, bool clears = false) {
+// What the program sends from start-up up to its first output: the start-up
+// sequences, the cursor query and the probe, then the cursor query of the
+// first print.
+std::string opening(const terminal_kind& t, bool asks_size = false,
+                    const std::string& probed = "?") {
+    return (t.linux_console ? "\x1b(U" : "") + capability(t.term, "ks") +
+           (asks_size ? kSizeQuery : "") + kCursorQuery + (probed == "?" ? probe(t) : probed) +
+           kCursorQuery;
+}
+
+// The Linux console is sent back to its 8-bit mode where it was found in it,
+// as it is on the test terminal in the C locale.
+std::string closing(const terminal_kind& t, bool clears = false, bool eight_bit = true) {
     std::string out;
     if (clears) {
         out +=
             capability(t.term, "cs", -1, 0) + capability(t.term, "cl") + capability(t.term, "ho");
     }
+    if (t.linux_console && eight_bit) out += "\x1b%@";
     if (t.linux_console) out += "\x1b(B";
     return out + capability(t.term, "me") + capability(t.term, "ve") + capability(t.term, "ke");
 }
 
 const terminal_kind kTestTerminal{"zix-test", false};
 
-// What reaches the terminal for text: each byte as the program sends it, and
-// each line feed as CR LF (the terminal's output processing).
-std::string on_terminal(const std::string& text, bool utf8 = false) {
+// What reaches a terminal that takes one byte a character (the test
+// terminal's probe is answered without a move, and its locale is C) for
+// text: NUL as a space, the bytes that would act on it as "?", every line
+// feed as CR LF (the terminal's output processing).
+std::string on_terminal(const std::string& text) {
     std::string out;
     for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
         if (c == '\n') out += '\r';
-        out += expected::on_terminal(static_cast<unsigned char>(c), utf8);
+        const bool shown = (byte >= 0x7F && byte <= 0x9F) || byte == 0x05 || byte == 0x08 ||
+                           byte == 0x0C || byte == 0x0E || byte == 0x0F || byte == 0x1B;
+        out += byte == 0 ? ' ' : shown ? '?' : c;
     }
     return out;
 }
@@ -174,7 +194,7 @@ TEST(TerminalSession, StartAndExitSequencesForEachKindOfTerminal) {
         const pty_result r = zix(with_args({"-c", "3", "65", "65"}, t.term));
         expect_clean_exit(r);
         EXPECT_EQ(r.out, opening(t) + "AAA\r\n" + closing(t));
-        EXPECT_EQ(r.cursor_queries.size(), 2u);
+        EXPECT_EQ(r.cursor_queries.size(), 3u);
         EXPECT_TRUE(r.size_queries.empty());
     }
 }
@@ -219,29 +239,54 @@ TEST(TerminalSession, TerminalLeftAloneWhenNotTakenOver) {
     }
 }
 
-TEST(TerminalSession, ControlCodesShowAsGlyphsAndNulAsSpace) {
-    std::string every_byte;
-    for (int b = 1; b <= 255; ++b) every_byte += static_cast<char>(b);
-    // In a UTF-8 locale the glyph is the UTF-8 character alone: the terminal
-    // stays in UTF-8 for whatever comes after zix.
+TEST(TerminalSession, EachByteShowsInTheCharacterSetTheTerminalTakes) {
+    // The terminal's answer to the probe decides, the locale only where the
+    // cursor does not move by one column or two, or the probe does not fit.
+    const std::string text = "\x05\x1b\x7f\x9b\xa0\xff\x07\tA";
+    const std::string utf8 =
+        "\xef\x80\x85\xef\x80\x9b\xef\x81\xbf\xef\x82\x9b\xc2\xa0\xc3\xbf\x07\tA";
+    const std::string eight_bit = "????\xa0\xff\x07\tA";
+    const terminal_kind console{"linux", true};
+    const std::string console_glyphs =
+        "\xef\x80\x85\xef\x80\x9b\xef\x81\xbf\xef\x82\x9b\xef\x82\xa0\xef\x83\xbf\x07\tA";
+    const std::string console_switched =
+        "\x1b%G\xef\x80\x85\x1b%@\x1b%G\xef\x80\x9b\x1b%@\x1b%G\xef\x81\xbf\x1b%@"
+        "\x1b%G\xef\x82\x9b\x1b%@\xa0\xff\x07\tA";
     const struct {
+        const char* name;
+        terminal_kind terminal;
         std::string locale;
-        bool utf8;
-    } rows[] = {{"C", false}, {"C.UTF-8", true}, {"", false}};
+        std::vector<int> cursor_cols;  // at start-up, after the probe
+        int blanked;                   // cells; 0: no probe
+        std::string sent;
+    } rows[] = {
+        {"UTF-8 terminal, C locale", kTestTerminal, "C", {1, 2}, 1, utf8},
+        {"8-bit terminal, UTF-8 locale", kTestTerminal, "C.UTF-8", {1, 3}, 2, eight_bit},
+        {"no move: the C locale", kTestTerminal, "C", {}, 2, eight_bit},
+        {"no move: a UTF-8 locale", kTestTerminal, "C.UTF-8", {}, 2, utf8},
+        {"three columns: the locale", kTestTerminal, "C", {1, 4}, 2, eight_bit},
+        {"no room for the probe", kTestTerminal, "C.UTF-8", {79, 79}, 0, utf8},
+        {"Linux console in UTF-8", console, "C", {1, 2}, 1, console_glyphs},
+        {"Linux console, 8-bit", console, "C.UTF-8", {1, 3}, 2, console_switched},
+    };
     for (const auto& row : rows) {
-        SCOPED_TRACE("LC_ALL=" + row.locale);
-        pty_options o = with_args({"-s", "1", every_byte});
+        SCOPED_TRACE(row.name);
+        pty_options o = with_args({"-s", "1", text}, row.terminal.term);
         o.locale = row.locale;
+        o.cursor_cols = row.cursor_cols;
         const pty_result r = zix(o);
         expect_clean_exit(r);
-        EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal) + on_terminal(every_byte, row.utf8) +
-                                          closing(kTestTerminal)));
-        if (row.utf8) {
-            EXPECT_EQ(r.out.find("\x1b%"), std::string::npos);
-        }
+        const std::string back = capability(
+            row.terminal.term, "cm", row.cursor_cols.empty() ? 0 : row.cursor_cols[0] - 1, 0);
+        const std::string probed =
+            row.blanked ? "\xc3\xa7" + kCursorQuery + back + std::string(row.blanked, ' ') + back
+                        : "";
+        EXPECT_TRUE(
+            same_bytes(r.out, opening(row.terminal, false, probed) + row.sent +
+                                  closing(row.terminal, false, row.sent == console_switched)));
     }
 
-    // Codes 256 wrap to the byte 0.
+    // Codes 256 wrap to the byte 0, a space.
     const pty_result nul = zix(with_args({"-c", "4", "256", "256"}));
     expect_clean_exit(nul);
     EXPECT_EQ(nul.out, opening(kTestTerminal) + "    \r\n" + closing(kTestTerminal));
@@ -268,7 +313,8 @@ TEST(TerminalSession, TableLaidOutForTheTerminalsWidth) {
 #endif
         const pty_result result = zix(o);
         expect_clean_exit(result);
-        EXPECT_TRUE(same_bytes(result.out, opening(kTestTerminal) +
+        // No width: no room for the probe.
+        EXPECT_TRUE(same_bytes(result.out, opening(kTestTerminal, false, r.cols ? "?" : "") +
                                                on_terminal(expected::table(r.per_row)) +
                                                closing(kTestTerminal, r.clears_at_exit)));
     }
@@ -281,8 +327,8 @@ TEST(TerminalSession, CursorColumnAskedAtTheFirstPrint) {
     o.cursor_col = 31;
     const pty_result r = zix(o);
     expect_clean_exit(r);
-    ASSERT_EQ(r.cursor_queries.size(), 2u);
-    EXPECT_EQ(r.out.substr(r.cursor_queries[1], 2), "BB");
+    ASSERT_EQ(r.cursor_queries.size(), 3u);
+    EXPECT_EQ(r.out.substr(r.cursor_queries[2], 2), "BB");
 }
 
 TEST(TerminalSession, SizeAskedFromTheTerminalWhenTheKernelHasNone) {
@@ -315,7 +361,7 @@ TEST(TerminalSession, SizeAskedFromTheTerminalWhenTheKernelHasNone) {
         const pty_result result = zix(o);
         expect_clean_exit(result);
         EXPECT_EQ(result.size_queries.size(), 1u);
-        EXPECT_TRUE(same_bytes(result.out, opening(kTestTerminal, true) +
+        EXPECT_TRUE(same_bytes(result.out, opening(kTestTerminal, true, r.clears ? "" : "?") +
                                                on_terminal(expected::table(r.per_row)) +
                                                closing(kTestTerminal, r.clears)));
     }
@@ -330,7 +376,7 @@ TEST(TerminalSession, SilentTerminalHoldsStartUpOnlyBriefly) {
         if (!kernel_knows_size) o.env.push_back(std::string("LD_PRELOAD=") + ZIX_FAKE_WINSIZE);
         const pty_result r = zix(o);
         expect_clean_exit(r);
-        EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal, !kernel_knows_size) +
+        EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal, !kernel_knows_size, "") +
                                           on_terminal(expected::table(5)) +
                                           closing(kTestTerminal)));
         // Each unanswered query is waited for, but not for long.
@@ -424,11 +470,11 @@ TEST(TerminalSession, WindowChangeIsPickedUpByTheNextWrite) {
     o.event_cols = 120;
     const pty_result r = zix(o);
     expect_clean_exit(r);
-    ASSERT_EQ(r.cursor_queries.size(), 3u);
-    EXPECT_GT(r.cursor_queries[2], r.event_offset);
+    ASSERT_EQ(r.cursor_queries.size(), 4u);
+    EXPECT_GT(r.cursor_queries[3], r.event_offset);
     // Apart from the new cursor query, the output is untouched.
     std::string out = r.out;
-    out.erase(r.cursor_queries[2] - kCursorQuery.size(), kCursorQuery.size());
+    out.erase(r.cursor_queries[3] - kCursorQuery.size(), kCursorQuery.size());
     EXPECT_TRUE(same_bytes(
         out, opening(kTestTerminal) + expected::repeat("ab", 20000) + closing(kTestTerminal)));
 }
@@ -466,9 +512,13 @@ std::string with_option(const char* name, const std::string& option) {
     return std::string(name) + "=" + (set && *set ? std::string(set) + ":" : "") + option;
 }
 
-// What set-up sends on the test terminal.
-std::string start_up() {
+// What set-up sends on the test terminal, up to the cursor query, and with
+// the probe.
+std::string start_up_query() {
     return capability("zix-test", "ks") + kCursorQuery;
+}
+std::string start_up() {
+    return start_up_query() + probe(kTestTerminal);
 }
 
 TEST(TerminalSession, SignalsAtAnyMomentPutTheTerminalBack) {
@@ -503,7 +553,7 @@ TEST(TerminalSession, SignalsAtAnyMomentPutTheTerminalBack) {
 
 TEST(TerminalSession, WindowChangeDuringStartUpIsNotLost) {
     pty_options o = with_args({"-a"});
-    o.event_after = start_up().size();  // before the start-up query is answered
+    o.event_after = start_up_query().size();  // before the start-up query is answered
     o.event_rows = 40;
     o.event_cols = 120;
     const pty_result r = zix(o);
@@ -525,8 +575,9 @@ TEST(TerminalSession, NothingReachesTheShellAfterTheRun) {
         std::string keys;
         std::string text;
     } rows[] = {
-        {"the start-up answer late", {"-c", "3", "65", "65"}, {400}, "", "AAA\r\n"},
-        {"the first print's answer late", {"-c", "3", "65", "65"}, {0, 400}, "", "AAA\r\n"},
+        {"the start-up answer late: no probe", {"-c", "3", "65", "65"}, {400}, "", "AAA\r\n"},
+        {"the probe's answer late", {"-c", "3", "65", "65"}, {0, 400}, "", "AAA\r\n"},
+        {"the first print's answer late", {"-c", "3", "65", "65"}, {0, 0, 400}, "", "AAA\r\n"},
         {"keys pressed during the run",
          {"-s", "20000", "ab"},
          {},
@@ -537,7 +588,7 @@ TEST(TerminalSession, NothingReachesTheShellAfterTheRun) {
         SCOPED_TRACE(row.name);
         pty_options o = with_args(row.args);
         o.answer_delays_ms = row.answer_delays_ms;
-        o.cursor_cols = {1, 31};
+        o.cursor_cols = {1, 1, 31};
         if (!row.keys.empty()) {
             o.event_after = 2000;
             o.event_keys = row.keys;
@@ -545,7 +596,9 @@ TEST(TerminalSession, NothingReachesTheShellAfterTheRun) {
         const pty_result r = zix(o);
         expect_clean_exit(r);
         EXPECT_EQ(r.unread, "");
-        EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal) + row.text + closing(kTestTerminal)));
+        const bool probes = row.answer_delays_ms.empty() || row.answer_delays_ms[0] == 0;
+        EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal, false, probes ? "?" : "") + row.text +
+                                          closing(kTestTerminal)));
     }
 }
 

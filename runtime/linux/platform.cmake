@@ -3,6 +3,7 @@ target_sources(zix_core PRIVATE
     runtime/linux/random_source.cpp
     runtime/linux/plain_writer.cpp
     runtime/linux/terminal_answers.cpp
+    runtime/linux/terminal_charset.cpp
     runtime/linux/terminal_modes.cpp
     runtime/linux/terminal_screen.cpp
     runtime/linux/terminal_sequences.cpp

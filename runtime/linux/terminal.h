@@ -16,8 +16,10 @@ enum class term_sequence {
     me,               // all attributes off
     ve,               // cursor normal
     ke,               // keypad transmit mode off
+    cm,               // cursor to a row and column (two parameters)
     null_mapping,     // "\e(U"
     default_mapping,  // "\e(B"
+    eight_bit_mode,   // "\e%@"
     cursor_query,     // "\e[6n"
     size_query,       // "\e[18t"
 };
@@ -26,9 +28,16 @@ int term_kind();
 void term_init();
 void term_shutdown();
 
-// True when the glyph form of a control code is its UTF-8 bytes alone: the
-// locale's character set is UTF-8, so the terminal is kept in UTF-8.
-bool term_utf8();
+// How the terminal takes the bytes it is sent, as start-up found it: UTF-8,
+// or one byte a character; the Linux console shows the font's own glyph for
+// U+F000 plus a byte in both.
+enum class term_charset {
+    utf8,
+    eight_bit,
+    console_utf8,
+    console_eight_bit,
+};
+term_charset term_output_charset();
 
 // Holds term_lock, which guards the size, the cursor and the screen copy, for
 // the life of the guard. Not recursive.

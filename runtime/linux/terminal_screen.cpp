@@ -80,7 +80,9 @@ bool term_refresh_size() {
     term_state.screen_width = columns;
     term_state.known_rows.store(rows);
 
-    if (!term_query(term_sequence::cursor_query, &term_state.cursor_row, &term_state.cursor_col)) {
+    term_state.cursor_answered =
+        term_query(term_sequence::cursor_query, &term_state.cursor_row, &term_state.cursor_col);
+    if (!term_state.cursor_answered) {
         term_state.cursor_row = 1;
         term_state.cursor_col = 1;
     }

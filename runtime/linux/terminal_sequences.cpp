@@ -12,19 +12,28 @@
 //     \e[18t       only when the kernel does not know the window size: report
 //                  the text area's size in characters
 //     \e[6n        report the cursor position
+//     C3 A7 \e[6n  only when the cursor was reported and two cells fit before
+//                  the last column: the character ç in UTF-8, and the cursor
+//                  again, to learn whether the terminal takes UTF-8 (one
+//                  column moved) or one byte a character (two); then
+//     cm, one or two spaces, cm
+//                  back to the cursor, the probe's cells blanked, and back
+//                  (terminal_charset.cpp)
 //   While writing:
 //     \e[6n        once more at the first print, so print zones count from
 //                  the cursor's real column; and, with \e[18t as above, at the
 //                  first write after each window change
-//     the glyph form of the control codes 08 0C 0E 0F 1B 7F
-//                  (terminal_writer.cpp): U+F000 + code in UTF-8, alone in a
-//                  UTF-8 locale; elsewhere between \e%G (UTF-8 on) and \e%@
-//                  (back to the default character set)
+//     every console byte in a form that shows as one character in one cell,
+//                  or as one of the control codes that act (terminal_writer.cpp);
+//                  on the Linux console out of UTF-8 mode some are between
+//                  \e%G (UTF-8 on) and \e%@ (back to the 8-bit mode found)
 //   At exit, at a stop (Ctrl-Z) and from the handler of a fatal signal, in
 //   this order:
 //     cs cl ho     only when the print view does not cover the screen, which
 //                  here means a terminal that reports 0 rows: scrolling region
 //                  (tgoto(cs, rows - 1, 0)), clear, home
+//     \e%@         Linux console out of UTF-8 mode only: the 8-bit mode it was
+//                  found in, should a glyph have been cut short
 //     \e(B         Linux console only: default mapping
 //     me ve ke     attributes off, cursor normal, keypad transmit mode off
 //   When continued in the foreground after a stop:
@@ -43,7 +52,8 @@
 // answers still owed. Bytes that arrive around an answer are key presses: they
 // are set aside in type_ahead, never echoed; what is still unread when zix
 // gives the terminal back is thrown away with the settings' change, so no key
-// pressed during the run and no answer reaches the shell.
+// pressed during the run and no answer reaches the shell. Nothing zix prints
+// makes the terminal answer: ENQ, ESC and the C1 controls never reach it.
 #include <termcap.h>
 
 #include <cstdio>
@@ -54,7 +64,7 @@
 namespace {
 
 constexpr const char* kCapabilityCodes[kCapabilityCount] = {"ks", "cs", "cl", "ho",
-                                                            "me", "ve", "ke"};
+                                                            "me", "ve", "ke", "cm"};
 
 bool is_capability(term_sequence which) {
     return static_cast<int>(which) < kCapabilityCount;
@@ -66,6 +76,8 @@ const char* fixed_sequence(term_sequence which) {
             return "\x1b(U";
         case term_sequence::default_mapping:
             return "\x1b(B";
+        case term_sequence::eight_bit_mode:
+            return "\x1b%@";
         case term_sequence::cursor_query:
             return "\x1b[6n";
         case term_sequence::size_query:
@@ -116,6 +128,9 @@ void term_sequences_form() {
     capture_sequence(term_sequence::ks);
 
     start_capture(term_state.restore_bytes);
+    if (term_state.charset == term_charset::console_eight_bit) {
+        capture_sequence(term_sequence::eight_bit_mode);
+    }
     if (linux_console) capture_sequence(term_sequence::default_mapping);
     capture_sequence(term_sequence::me);
     capture_sequence(term_sequence::ve);
@@ -128,6 +143,14 @@ void term_sequences_form() {
     capture_sequence(term_sequence::cl);
     capture_sequence(term_sequence::ho);
     capture = nullptr;
+}
+
+term_bytes term_cursor_to(int row, int column) {
+    term_bytes bytes{};
+    start_capture(bytes);
+    capture_sequence(term_sequence::cm, column - 1, row - 1);
+    capture = nullptr;
+    return bytes;
 }
 
 // Errors are ignored: there is nowhere to report them, and every later step

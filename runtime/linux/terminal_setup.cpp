@@ -1,5 +1,4 @@
 // Set-up and shutdown of the terminal layer: whether it takes the terminal, and letting go.
-#include <langinfo.h>
 #include <sys/stat.h>
 #include <termcap.h>
 #include <unistd.h>
@@ -8,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/linux/terminal_seams.h"
 #include "runtime/linux/terminal_state.h"
 
 namespace {
@@ -30,9 +30,10 @@ void clear_state() {
     t.saved_modes = termios{};
     t.saved_tty_flags = 0;
     t.tty_flags_saved = false;
-    t.utf8 = false;
+    t.charset = term_charset::eight_bit;
     t.fg_color = t.bg_color = 0;
     t.cursor_col = t.cursor_row = 0;
+    t.cursor_answered = false;
     t.screen_width = t.screen_height = 0;
     t.char_buffer = t.attr_buffer = nullptr;
     t.copy_width = t.copy_height = 0;
@@ -40,21 +41,6 @@ void clear_state() {
     t.start_bytes.length = t.restore_bytes.length = t.clear_bytes.length = 0;
     t.channel = term_channel_start();
     t.service_started = false;
-}
-
-// "UTF-8", however the system spells it ("utf8", "UTF8", ...).
-bool utf8_codeset() {
-    const char* codeset = nl_langinfo(CODESET);
-    if (codeset == nullptr) return false;
-    char plain[8];
-    size_t length = 0;
-    for (const char* p = codeset; *p; ++p) {
-        if (*p == '-' || *p == '_') continue;
-        if (length == sizeof plain - 1) return false;
-        plain[length++] = static_cast<char>(*p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p);
-    }
-    plain[length] = '\0';
-    return std::strcmp(plain, "utf8") == 0;
 }
 
 // Standard input and standard output are one device. The foreground test
@@ -109,8 +95,12 @@ int term_kind() {
     return term_state.kind.load();
 }
 
-bool term_utf8() {
-    return term_state.utf8;
+term_charset term_output_charset() {
+    return term_state.charset;
+}
+
+void term_output_charset_set(term_charset charset) {
+    term_state.charset = charset;
 }
 
 void term_init() {
@@ -138,7 +128,6 @@ void term_init() {
     const bool linux_console =
         std::strcmp(term, "console") == 0 || std::strncmp(term, "linux", 5) == 0;
     t.kind.store(linux_console ? 1 : 2);
-    t.utf8 = utf8_codeset();
 
     // Handlers first, settings after, all with the layer's signals blocked: a
     // signal that comes during set-up is handled once everything it needs to
@@ -158,6 +147,10 @@ void term_init() {
     t.bg_color = kBackground;
     t.resize_pending.store(1);
     term_refresh_size();
+    t.charset = term_charset_probe(linux_console);
+    // Formed again now that the character set is known: the Linux console
+    // found in its 8-bit mode is sent back to it with the restore sequences.
+    term_sequences_form();
     term_signals_unblock(&previous_mask);
 }
 

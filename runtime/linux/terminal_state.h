@@ -14,7 +14,8 @@
 #include "runtime/linux/terminal.h"
 #include "runtime/linux/terminal_reply.h"
 
-constexpr int kCapabilityCount = 7;
+// The capabilities lead term_sequence, cm the last of them.
+constexpr int kCapabilityCount = static_cast<int>(term_sequence::cm) + 1;
 constexpr size_t kSequenceBytesMax = 256;
 
 // Whether the terminal holds zix's settings. Only the routine that puts them
@@ -43,13 +44,14 @@ struct term_state_record {
     termios saved_modes;  // the terminal's settings to put back
     int saved_tty_flags;  // "/dev/tty"'s file status flags to put back
     bool tty_flags_saved;
-    bool utf8;
+    term_charset charset;
 
     int fg_color;
     int bg_color;
     int cursor_col;
     int cursor_row;
-    int screen_width;  // as the terminal reports it: drives print zones
+    bool cursor_answered;  // the terminal told cursor_row and cursor_col
+    int screen_width;      // as the terminal reports it: drives print zones
     int screen_height;
     unsigned char* char_buffer;  // screen copy; owns the allocation
     unsigned char* attr_buffer;  // right after the characters
@@ -58,7 +60,7 @@ struct term_state_record {
 
     const char* capability[kCapabilityCount];
     term_bytes start_bytes;    // \e(U (Linux console), ks
-    term_bytes restore_bytes;  // \e(B (Linux console), me, ve, ke
+    term_bytes restore_bytes;  // \e%@ (Linux console, 8-bit), \e(B (Linux console), me, ve, ke
     term_bytes clear_bytes;    // cs, cl, ho
 
     term_answer_channel channel;
@@ -78,6 +80,15 @@ extern term_state_record term_state;
 void term_capabilities_read();
 void term_sequences_form();
 void term_write_bytes(const term_bytes& bytes);  // async-signal-safe
+// cm to a 1-based row and column, formed through tputs.
+term_bytes term_cursor_to(int row, int column);
+
+// terminal_charset.cpp
+// The locale's say, from the character set of LC_CTYPE.
+term_charset term_locale_charset(bool linux_console);
+// Asks the terminal which character set it takes, through the cursor it
+// reported last; the locale's say where it cannot tell.
+term_charset term_charset_probe(bool linux_console);
 
 // terminal_answers.cpp
 // Waits a bounded time for the answers still owed and drops them; on a copy of

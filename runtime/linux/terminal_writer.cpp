@@ -1,13 +1,29 @@
 // The terminal writer: console bytes translated for the terminal, width and cursor from it.
 //
-// See terminal_sequences.cpp for the whole conversation with the terminal; the
-// writer adds one thing to it, the glyph form of six control codes: U+F000 +
-// code in UTF-8, that is
-//   EF 80+(code >> 6) 80+(code & 3F)               in a UTF-8 locale
-//   \e%G  EF 80+(code >> 6) 80+(code & 3F)  \e%@   elsewhere
-// (select UTF-8, the character, back to the default character set). On the
-// Linux console that code range maps straight onto the font, so the code
-// shows its own glyph; elsewhere it takes one cell, as the print path counts.
+// See terminal_sequences.cpp for the whole conversation with the terminal.
+// On a terminal every console byte shows as one character in one cell, except
+// the control codes that act (BEL, TAB, LF, VT, CR and the other C0 codes but
+// those below), so that print zones count what the terminal shows, nothing
+// zix prints changes the terminal's state for good and nothing makes it
+// answer. The byte's form depends on the character set start-up found:
+//
+//   byte                        UTF-8 terminal    8-bit terminal
+//   00                          20 (a space)      20
+//   20-7E, acting C0 codes      the byte          the byte
+//   05 08 0C 0E 0F 1B 7F 80-9F  glyph             ?
+//   A0-FF                       U+00A0-U+00FF     the byte
+//
+// glyph is U+F000 + byte in UTF-8, EF 80+(byte >> 6) 80+(byte & 3F): a
+// private-use character of one cell, which the Linux console maps straight
+// onto its font, so there the byte shows its own glyph. The Linux console
+// takes every byte from 80 up in the glyph form in UTF-8 mode; out of it,
+// where the null mapping already shows each byte's glyph, 05 08 0C 0E 0F 1B
+// 7F 80-9F go out as the glyph between \e%G (UTF-8 on) and \e%@ (back to the
+// 8-bit mode found), and A0-FF as themselves.
+//
+// ENQ (05) would make some terminals answer into the shell's input after zix
+// has ended, and ESC and the C1 controls (raw, or as C2 80-9F in UTF-8) start
+// sequences: none of them ever reaches the terminal as such.
 #include "runtime/linux/terminal_writer.h"
 
 #include <stdio_ext.h>
@@ -15,6 +31,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 
 #include "runtime/linux/terminal.h"
 #include "runtime/linux/terminal_writer_seams.h"
@@ -22,7 +39,13 @@
 
 namespace {
 
-constexpr unsigned char kGlyphCodes[] = {0x08, 0x0C, 0x0E, 0x0F, 0x1B, 0x7F};
+// The codes shown in the glyph form, besides the C1 controls 80-9F: they would
+// make the terminal answer, move the cursor back, clear the screen, switch
+// character sets, start a sequence, or show nothing.
+constexpr unsigned char kGlyphCodes[] = {0x05, 0x08, 0x0C, 0x0E, 0x0F, 0x1B, 0x7F};
+constexpr unsigned char kFirstC1 = 0x80;
+constexpr unsigned char kLastC1 = 0x9F;
+constexpr char kEightBitStandIn = '?';
 
 // The standard output stream's buffer, once term_output_buffer_init has
 // handed it over. The console bytes pass through it on their way to the
@@ -41,10 +64,16 @@ void wipe_output_buffer(size_t used) {
 }
 
 bool has_glyph_form(unsigned char byte) {
+    if (byte >= kFirstC1 && byte <= kLastC1) return true;
     for (const unsigned char code : kGlyphCodes) {
         if (byte == code) return true;
     }
     return false;
+}
+
+size_t put(char* form, std::initializer_list<char> bytes) {
+    std::copy(bytes.begin(), bytes.end(), form);
+    return bytes.size();
 }
 
 // Results of the stream calls are not looked at: the column advances all the
@@ -54,11 +83,11 @@ void term_write_copy(const char* bytes, size_t count) {
         term_lock_guard guard;
         term_refresh_size();
     }
-    const bool utf8 = term_utf8();
+    const term_charset charset = term_output_charset();
     size_t used = __fpending(stdout);
     char form[kTermMaxForm];
     for (size_t i = 0; i < count; ++i) {
-        const size_t length = term_translate(static_cast<unsigned char>(bytes[i]), form, utf8);
+        const size_t length = term_translate(static_cast<unsigned char>(bytes[i]), form, charset);
         if (length == 1) {
             std::fputc(form[0], stdout);
         } else {
@@ -107,23 +136,26 @@ void term_output_buffer_init() {
     output_buffer_ours = std::setvbuf(stdout, output_buffer, mode, sizeof output_buffer) == 0;
 }
 
-size_t term_translate(unsigned char byte, char form[kTermMaxForm], bool utf8) {
-    if (byte == 0x00) {
-        form[0] = ' ';
-        return 1;
+size_t term_translate(unsigned char byte, char form[kTermMaxForm], term_charset charset) {
+    const char lead = static_cast<char>(0xC0 | (byte >> 6));
+    const char glyph = static_cast<char>(0x80 | (byte >> 6));
+    const char low = static_cast<char>(0x80 | (byte & 0x3F));
+    if (byte == 0x00) return put(form, {' '});
+    const bool shown = has_glyph_form(byte);
+    switch (charset) {
+        case term_charset::utf8:
+            if (shown) return put(form, {'\xef', glyph, low});
+            if (byte >= 0x80) return put(form, {lead, low});
+            break;
+        case term_charset::console_utf8:
+            if (shown || byte >= 0x80) return put(form, {'\xef', glyph, low});
+            break;
+        case term_charset::eight_bit:
+            if (shown) return put(form, {kEightBitStandIn});
+            break;
+        case term_charset::console_eight_bit:
+            if (shown) return put(form, {'\x1b', '%', 'G', '\xef', glyph, low, '\x1b', '%', '@'});
+            break;
     }
-    if (!has_glyph_form(byte)) {
-        form[0] = static_cast<char>(byte);
-        return 1;
-    }
-    const char glyph[3] = {'\xef', static_cast<char>(0x80 | (byte >> 6)),
-                           static_cast<char>(0x80 | (byte & 0x3F))};
-    if (utf8) {
-        for (size_t i = 0; i < 3; ++i) form[i] = glyph[i];
-        return 3;
-    }
-    const char switched[kTermMaxForm] = {'\x1b',   '%',    'G', glyph[0], glyph[1],
-                                         glyph[2], '\x1b', '%', '@'};
-    for (size_t i = 0; i < kTermMaxForm; ++i) form[i] = switched[i];
-    return kTermMaxForm;
+    return put(form, {static_cast<char>(byte)});
 }
