@@ -173,6 +173,15 @@ def window_names():
 
 
 def inside(result_path, command):
+    try:
+        check_inside(result_path, command)
+    except Exception:  # the driver reports what went wrong in the terminal
+        import traceback
+        with open(result_path, "w") as out:
+            json.dump({"error": traceback.format_exc()}, out)
+
+
+def check_inside(result_path, command):
     terminal = Terminal()
     terminal.raw()
     left_before = terminal.read_pending(0.2)
@@ -281,15 +290,21 @@ def run_once(display, work, setup, zix, args):
     env = dict(os.environ, DISPLAY=display, **terminal_env)
     env.pop("TMUX", None)
     env.pop("STY", None)
+    log_path = os.path.join(work, "terminal.log")
     try:
-        subprocess.run(argv, env=env, timeout=300, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, cwd=work)
+        with open(log_path, "w") as log:
+            ended = subprocess.run(argv, env=env, timeout=300, stdout=log, stderr=log, cwd=work)
     except subprocess.TimeoutExpired:
         return {"changed": ["the terminal did not end within 300 s"]}
     if not os.path.exists(result_path):
-        return {"changed": ["no result: the terminal did not run the check"]}
+        with open(log_path, errors="replace") as log:
+            said = " ".join(log.read().split())[-300:]
+        return {"changed": ["no result: the terminal (status %d) did not run the check: %s"
+                            % (ended.returncode, said)]}
     with open(result_path) as f:
         result = json.load(f)
+    if "error" in result:
+        return {"changed": ["the check failed in the terminal: " + result["error"]]}
     result["changed"] = differences(result)
     return result
 
