@@ -182,6 +182,9 @@ def inside(result_path, command):
 
 
 def check_inside(result_path, command):
+    # The driver tells a terminal that never ran the check from one that
+    # ended in the middle of it.
+    open(result_path + ".started", "w").close()
     terminal = Terminal()
     terminal.raw()
     left_before = terminal.read_pending(0.2)
@@ -278,9 +281,20 @@ def differences(result):
 
 
 def run_once(display, work, setup, zix, args):
+    """One run; a terminal that could not start the check at all (nothing of
+    zix was seen) is started once more."""
+    result = run_in_terminal(display, work, setup, zix, args)
+    if result is not None and result.get("not started"):
+        print("    %s: the terminal did not start the check; once more" % setup)
+        result = run_in_terminal(display, work, setup, zix, args)
+    return result
+
+
+def run_in_terminal(display, work, setup, zix, args):
     result_path = os.path.join(work, "result.json")
-    if os.path.exists(result_path):
-        os.remove(result_path)
+    for stale in (result_path, result_path + ".started"):
+        if os.path.exists(stale):
+            os.remove(stale)
     found = setup_argv(setup, work, lambda zix_env: [
         sys.executable, os.path.abspath(__file__), "--inside", result_path, "--", "env"] +
         ["%s=%s" % pair for pair in zix_env.items()] + [zix] + args)
@@ -299,8 +313,10 @@ def run_once(display, work, setup, zix, args):
     if not os.path.exists(result_path):
         with open(log_path, errors="replace") as log:
             said = " ".join(log.read().split())[-300:]
-        return {"changed": ["no result: the terminal (status %d) did not run the check: %s"
-                            % (ended.returncode, said)]}
+        started = os.path.exists(result_path + ".started")
+        return {"not started": not started,
+                "changed": ["no result: the terminal (status %d) %s the check: %s" % (
+                    ended.returncode, "ended during" if started else "did not start", said)]}
     with open(result_path) as f:
         result = json.load(f)
     if "error" in result:
