@@ -99,39 +99,3 @@ elseif(TARGET zix_static)
                 docs/zix.1:zix.1 README.md:README.md LICENSE:LICENSE ${ZIX_ARCHIVE_COMPLETIONS}
         DEPENDS zix_static VERBATIM)
 endif()
-
-# The package tests check what ships; a sanitizer build never does.
-option(ZIX_PACKAGE_TESTS "Test the installation and the packages" ON)
-if(ZIX_BUILD_TESTS AND ZIX_PACKAGE_TESTS)
-    if(WIN32)
-        add_test(NAME package_zip
-                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_zip_test.sh
-                         ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${ZIX_WINDOWS_ARCH})
-        set_tests_properties(package_zip PROPERTIES LABELS package SKIP_RETURN_CODE 77)
-    else()
-        add_test(NAME install
-                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/install_test.sh ${CMAKE_BINARY_DIR})
-        add_test(NAME package
-                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_test.sh inspect
-                         ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE})
-        add_test(NAME package_install
-                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_test.sh install
-                         ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE})
-        set_tests_properties(install PROPERTIES LABELS install SKIP_RETURN_CODE 77)
-        add_test(NAME completion
-                 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/completion_test.sh ${CMAKE_BINARY_DIR})
-        set_tests_properties(completion PROPERTIES LABELS package SKIP_RETURN_CODE 77)
-        if(TARGET zix_static)
-            add_test(NAME static
-                     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/static_test.sh ${CMAKE_BINARY_DIR}
-                             ${PROJECT_VERSION} ${ZIX_DEB_ARCHITECTURE} ${ZIX_TARBALL_ARCH})
-            set_tests_properties(static PROPERTIES LABELS package SKIP_RETURN_CODE 77
-                RESOURCE_LOCK zix_cpack)
-        endif()
-        set_tests_properties(package package_install PROPERTIES LABELS package SKIP_RETURN_CODE 77)
-        # They build in the build folder (CPack, the tarball), and one
-        # installs into the system's package database: one at a time.
-        set_tests_properties(package PROPERTIES RESOURCE_LOCK zix_cpack)
-        set_tests_properties(package_install PROPERTIES RESOURCE_LOCK "zix_cpack;dpkg")
-    endif()
-endif()

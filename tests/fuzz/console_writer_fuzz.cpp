@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "console_sim.h"
+#include "support/console_sim.h"
 #include "runtime/windows/console_writer.h"
 #include "runtime/windows/console_writer_seams.h"
 
