@@ -32,28 +32,21 @@ uint64_t shift_round_even(uint64_t m, unsigned s) {
 }
 
 // The code for N = sum, plus 2^64 when bit64 is set, with all three roundings
-// of character_code.
+// of character_code. From 2^63 up the sum is a code of 2^31 or more, outside
+// the signed 32-bit range, whatever the rounding. Below it the sum fits a
+// 64-bit significand as it is: only the rounding to 53 bits and the one to
+// an integer are left.
 int32_t code_by_all_roundings(uint64_t sum, bool bit64) {
+    if (bit64 || sum >= uint64_t{1} << 63) return INT32_MIN;
     // N = m × 2^e
     uint64_t m = sum;
     unsigned e = 0;
-    if (bit64) {
-        m = (sum >> 1) | (uint64_t{1} << 63);
-        e = 1;
-        if ((sum & 1) && (m & 1)) {
-            m += 1;
-            if (m == 0) {
-                m = uint64_t{1} << 63;
-                e = 2;
-            }
-        }
-    }
     const unsigned bits = static_cast<unsigned>(std::bit_width(m));
     if (bits > 53) {
         m = shift_round_even(m, bits - 53);
-        e += bits - 53;
+        e = bits - 53;
     }
-    // e is at most 13, so the shift is 19 to 32 bits.
+    // e is at most 10, so the shift is 22 to 32 bits.
     const uint64_t n = shift_round_even(m, 32 - e);
     if (n > 2147483647u) return INT32_MIN;
     return static_cast<int32_t>(n);

@@ -6,6 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
+// The size a console is taken to have when it cannot tell: a file or a pipe,
+// a terminal that does not answer, a Windows console that cannot be measured.
+// A Linux file or pipe counts 24 rows, as a terminal of old; the rest 25, as
+// the PC's text screen.
+constexpr uint32_t kFallbackColumns = 80;
+constexpr uint32_t kFallbackRows = 25;
+constexpr uint32_t kFallbackRowsLinuxPlain = 24;
+
 struct console_device {
     // Writes the count bytes copies times over (copies is at least 1), each
     // copy with a write of its own; failures are the device's own business.

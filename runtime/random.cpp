@@ -13,6 +13,10 @@ constexpr int kShift = 397;                   // M of MT19937
 constexpr uint32_t kMatrixA = 0x9908B0DFu;    // MATRIX_A of MT19937
 constexpr uint32_t kUpperMask = 0x80000000u;  // UPPER_MASK
 constexpr uint32_t kLowerMask = 0x7FFFFFFFu;  // LOWER_MASK
+// zix's own seeding: each state word from the one before by this linear
+// congruential step, in place of MT19937's initialisation.
+constexpr uint32_t kSeedMultiplier = 1664525u;
+constexpr uint32_t kSeedIncrement = 1013904223u;
 constexpr double kTwoToMinus32 = 1.0 / 4294967296.0;
 constexpr int kMixedMode = 5;
 
@@ -127,7 +131,7 @@ void seed_random(double seed, int32_t mode) {
     }
     uint32_t* m = state.mt_state;
     m[0] = s;
-    for (int i = 1; i < kStateWords; ++i) m[i] = 1664525u * m[i - 1] + 1013904223u;
+    for (int i = 1; i < kStateWords; ++i) m[i] = kSeedMultiplier * m[i - 1] + kSeedIncrement;
     state.mt_position = kStateWords;
     state.active = mode == kMixedMode ? generator_kind::mixed : generator_kind::plain;
 }

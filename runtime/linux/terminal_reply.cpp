@@ -171,6 +171,9 @@ term_reply_step term_reply_feed(term_reply_scanner& s, unsigned char byte) {
     }
 }
 
+// The terminal layer's record starts its channel by value-initialising it.
+static_assert(outside == 0, "a channel of zeros is a started one");
+
 term_answer_channel term_channel_start() {
     term_answer_channel c{};
     c.scanner = term_reply_start();

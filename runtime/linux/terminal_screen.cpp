@@ -4,12 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/console_device.h"
 #include "runtime/linux/terminal_state.h"
 
 namespace {
 
-constexpr int kDefaultRows = 25;
-constexpr int kDefaultColumns = 80;
+constexpr int kDefaultRows = static_cast<int>(kFallbackRows);
+constexpr int kDefaultColumns = static_cast<int>(kFallbackColumns);
 // The screen copy is bounded in each direction, whatever size the terminal
 // reports: at most 2048 x 2048 cells, 8 MiB with the attributes.
 constexpr int kScreenCopyLimit = 2048;

@@ -57,14 +57,35 @@
 #include <termcap.h>
 
 #include <cstdio>
+#include <iterator>
 
 #include "runtime/linux/terminal_state.h"
 #include "runtime/linux/write_all.h"
 
 namespace {
 
-constexpr const char* kCapabilityCodes[kCapabilityCount] = {"ks", "cs", "cl", "ho",
-                                                            "me", "ve", "ke", "cm"};
+// The capabilities, which lead term_sequence, with their termcap codes.
+struct capability_code {
+    term_sequence which;
+    char code[3];
+};
+constexpr capability_code kCapabilities[] = {
+    {term_sequence::ks, "ks"}, {term_sequence::cs, "cs"}, {term_sequence::cl, "cl"},
+    {term_sequence::ho, "ho"}, {term_sequence::me, "me"}, {term_sequence::ve, "ve"},
+    {term_sequence::ke, "ke"}, {term_sequence::cm, "cm"},
+};
+constexpr int kCapabilityCount = static_cast<int>(std::size(kCapabilities));
+
+constexpr bool capabilities_in_order() {
+    for (int i = 0; i < kCapabilityCount; ++i) {
+        if (static_cast<int>(kCapabilities[i].which) != i) return false;
+    }
+    return true;
+}
+static_assert(capabilities_in_order(), "kCapabilities follows term_sequence from its start");
+
+// The terminal's string for each capability, null where it has none.
+const char* capability_strings[kCapabilityCount];
 
 bool is_capability(term_sequence which) {
     return static_cast<int>(which) < kCapabilityCount;
@@ -102,7 +123,7 @@ void capture_sequence(term_sequence which, int a = 0, int b = 0) {
         for (const char* p = fixed_sequence(which); *p; ++p) capture_byte(*p);
         return;
     }
-    const char* string = term_state.capability[static_cast<int>(which)];
+    const char* string = capability_strings[static_cast<int>(which)];
     if (string == nullptr) return;
     const char* output = tgoto(string, a, b);
     if (output) tputs(output, 1, capture_byte);
@@ -117,7 +138,7 @@ void start_capture(term_bytes& into) {
 
 void term_capabilities_read() {
     for (int i = 0; i < kCapabilityCount; ++i) {
-        term_state.capability[i] = tgetstr(kCapabilityCodes[i], nullptr);
+        capability_strings[i] = tgetstr(kCapabilities[i].code, nullptr);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "runtime/linux/terminal_seams.h"
 #include "runtime/linux/terminal_state.h"
@@ -17,30 +18,10 @@ constexpr int kBackground = 0;
 
 char termcap_buffer[2048];
 
+// The record as at load, its lock not yet made.
 void clear_state() {
-    term_state_record& t = term_state;
-    t.kind.store(0);
-    t.hold.store(released);
-    t.closing.store(false);
-    t.resize_pending.store(0);
-    t.answers_stale.store(false);
-    t.known_rows.store(-1);
-    t.tty_fd = -1;
-    t.tty_file = nullptr;
-    t.saved_modes = termios{};
-    t.saved_tty_flags = 0;
-    t.tty_flags_saved = false;
-    t.charset = term_charset::eight_bit;
-    t.fg_color = t.bg_color = 0;
-    t.cursor_col = t.cursor_row = 0;
-    t.cursor_answered = false;
-    t.screen_width = t.screen_height = 0;
-    t.char_buffer = t.attr_buffer = nullptr;
-    t.copy_width = t.copy_height = 0;
-    for (const char*& capability : t.capability) capability = nullptr;
-    t.start_bytes.length = t.restore_bytes.length = t.clear_bytes.length = 0;
-    t.channel = term_channel_start();
-    t.service_started = false;
+    std::destroy_at(&term_state);
+    std::construct_at(&term_state);
 }
 
 // Standard input and standard output are one device. The foreground test
@@ -105,9 +86,9 @@ void term_output_charset_set(term_charset charset) {
 
 void term_init() {
     term_state_record& t = term_state;
+    clear_state();
     pthread_mutex_init(&t.lock, nullptr);
     t.lock_alive = true;
-    clear_state();
 
     const char* term = std::getenv("TERM");
     if (term == nullptr) return;

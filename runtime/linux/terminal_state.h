@@ -14,8 +14,6 @@
 #include "runtime/linux/terminal.h"
 #include "runtime/linux/terminal_reply.h"
 
-// The capabilities lead term_sequence, cm the last of them.
-constexpr int kCapabilityCount = static_cast<int>(term_sequence::cm) + 1;
 constexpr size_t kSequenceBytesMax = 256;
 
 // Whether the terminal holds zix's settings. Only the routine that puts them
@@ -30,6 +28,7 @@ struct term_bytes {
     size_t length;
 };
 
+// Every field as at load when value-initialised: that is how set-up starts.
 struct term_state_record {
     // Read and written by signal handlers too.
     std::atomic<int> kind;            // term_kind; also the service thread's run flag
@@ -37,14 +36,14 @@ struct term_state_record {
     std::atomic<bool> closing;        // shut down, or a fatal signal came: never taken back
     std::atomic<int> resize_pending;  // a window change or a continue: size and cursor again
     std::atomic<bool> answers_stale;  // what was owed was read or thrown away at a stop
-    std::atomic<int> known_rows;      // rows of the last size read; -1 before it
+    std::atomic<int> known_rows{-1};  // rows of the last size read; -1 before it
 
-    int tty_fd;           // "/dev/tty": the terminal's settings are read and set here, and
+    int tty_fd = -1;      // "/dev/tty": the terminal's settings are read and set here, and
     FILE* tty_file;       // its answers read; null when closed
     termios saved_modes;  // the terminal's settings to put back
     int saved_tty_flags;  // "/dev/tty"'s file status flags to put back
     bool tty_flags_saved;
-    term_charset charset;
+    term_charset charset = term_charset::eight_bit;
 
     int fg_color;
     int bg_color;
@@ -58,12 +57,11 @@ struct term_state_record {
     int copy_width;              // the screen copy's own extent, bounded
     int copy_height;
 
-    const char* capability[kCapabilityCount];
     term_bytes start_bytes;    // \e(U (Linux console), ks
     term_bytes restore_bytes;  // \e%@ (Linux console, 8-bit), \e(B (Linux console), me, ve, ke
     term_bytes clear_bytes;    // cs, cl, ho
 
-    term_answer_channel channel;
+    term_answer_channel channel;  // all zero: started, nothing owed
 
     pthread_mutex_t lock;  // term_lock
     bool lock_alive;

@@ -364,8 +364,8 @@ void con_write(const char* bytes, size_t count, uint32_t copies) {
 void con_size(uint32_t* width, uint32_t* height) {
     console_open();
     if (!view_usable()) {
-        *width = 80;
-        *height = 25;
+        *width = kFallbackColumns;
+        *height = kFallbackRows;
         return;
     }
     const con_rect& v = con_state.view;

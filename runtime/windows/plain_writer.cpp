@@ -45,8 +45,8 @@ void plain_write(const char* bytes, size_t count, uint32_t copies) {
 }
 
 void plain_size(uint32_t* width, uint32_t* height) {
-    *width = 80;
-    *height = 25;
+    *width = kFallbackColumns;
+    *height = kFallbackRows;
 }
 
 int32_t plain_cursor_column() {
