@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "front/front_seams.h"
+#include "support/expected_output.h"
 #include "support/run_program.h"
-#include "runtime/random.h"
-#include "runtime/random_seams.h"
 
 namespace {
 
@@ -24,31 +22,6 @@ std::vector<std::string> fake(const std::string& clock, const std::string& words
                                     "ZIX_FAKE_CLOCK=" + clock, "ZIX_FAKE_ENTROPY=" + words};
     if (!log.empty()) env.push_back("ZIX_FAKE_LOG=" + log);
     return env;
-}
-
-const std::vector<uint32_t>* reference_words = nullptr;
-size_t reference_next = 0;
-uint32_t reference_entropy() {
-    return reference_next < reference_words->size() ? (*reference_words)[reference_next++] : 0;
-}
-
-// The line the program must print for a seed and a list of fetched words,
-// computed in-process from the generator and the character formula: many
-// lines from the one source of truth that the unit tests pin independently.
-std::string reference_line(double seed, const std::vector<uint32_t>& words, uint32_t count,
-                           uint32_t low, uint32_t high) {
-    reference_words = &words;
-    reference_next = 0;
-    random_reset();
-    random_use_sources(nullptr, reference_entropy);
-    seed_random(seed, 5);
-    std::string line;
-    for (uint32_t i = 0; i < count; ++i) {
-        line += static_cast<char>(
-            static_cast<uint32_t>(character_code(next_random(1), low, high - low)) & 0xFF);
-    }
-    random_use_sources(nullptr, nullptr);
-    return line + "\n";
 }
 
 TEST(EndToEnd, FixedClockAndScriptedEntropy) {
@@ -84,14 +57,24 @@ TEST(EndToEnd, FixedClockAndScriptedEntropy) {
         EXPECT_EQ(out.substr(std::min(row.from, out.size())), row.want + "\n") << row.clock;
     }
 
-    // 1800000000 s is the seed 9000000000000, whose low 32 bits are 2043514880.
-    const run_result r =
-        zix({"-c", "600", "1", "255"}, fake("1800000000:0", "9e3779b9,short,7f4a7c15"));
-    EXPECT_EQ(r.out, reference_line(2043514880.0, {0x9E3779B9u, 0, 0x7F4A7C15u}, 600, 1, 255));
-
-    // A failing device leaves the plain twister for the whole run.
-    EXPECT_EQ(zix({"-c", "300", "32", "126"}, fake("12:345678", "fail,fail")).out,
-              reference_line(61728.0, {}, 300, 32, 126));
+    // Long lines pinned by their fingerprints, worked out the same way.
+    // 1800000000 s is the seed 9000000000000, whose low 32 bits are
+    // 2043514880; a failing device leaves the plain twister for the whole run.
+    const struct {
+        std::vector<std::string> args;
+        const char *clock, *words;
+        uint64_t line_fingerprint;
+    } long_rows[] = {
+        {{"-c", "600", "1", "255"}, "1800000000:0", "9e3779b9,short,7f4a7c15", 0x62DECC0194ECFE70u},
+        {{"-c", "300", "32", "126"}, "12:345678", "fail,fail", 0x8CD8189C2DBF539Eu},
+    };
+    for (const auto& row : long_rows) {
+        const std::string out = zix(row.args, fake(row.clock, row.words)).out;
+        ASSERT_FALSE(out.empty()) << row.clock;
+        EXPECT_EQ(out.back(), '\n');
+        EXPECT_EQ(expected::fingerprint(out.substr(0, out.size() - 1)), row.line_fingerprint)
+            << row.clock;
+    }
 }
 
 TEST(EndToEnd, SeedRoundsTheClockAndTheProductToDoubles) {
@@ -101,22 +84,22 @@ TEST(EndToEnd, SeedRoundsTheClockAndTheProductToDoubles) {
     // 5000 lands on the integer itself and the seed is one too large.
     struct row {
         const char* clock;
-        double seed;
+        std::string line;  // from the seeds 9000000000029, 9000000000072, 9000000000187
     };
     for (const row& r :
-         {row{"1800000000:6000", 9000000000029.0}, row{"1800000000:14600", 9000000000072.0},
-          row{"1800000000:37600", 9000000000187.0}}) {
-        EXPECT_EQ(zix({"-c", "40", "33", "126"}, fake(r.clock, "fail")).out,
-                  reference_line(r.seed, {}, 40, 33, 126))
+         {row{"1800000000:6000", R"x(6$twuVKM|I\t~E*JI.A&jgQuT!{nq*`AwVSM/xwT)x"},
+          row{"1800000000:14600", R"x(DOje7qu]=*MOv/J]8]wlH|Y]mR.uc)Q@ko3M|6,c)x"},
+          row{"1800000000:37600", R"x(4J7sw0VYEpb#fys.>af-`XNgVJek-LG55ID+aL~c)x"}}) {
+        EXPECT_EQ(zix({"-c", "40", "33", "126"}, fake(r.clock, "fail")).out, r.line + "\n")
             << r.clock;
     }
 }
 
 TEST(EndToEnd, ClockPastTheYear2038) {
     // 2^31 seconds run out in January 2038; the seed of a clock in 2100 still
-    // comes from the whole seconds count.
+    // comes from the whole seconds count: the seed 20512224000617.
     EXPECT_EQ(zix({"-c", "40", "33", "126"}, fake("4102444800:123456", "fail")).out,
-              reference_line(20512224000617.0, {}, 40, 33, 126));
+              "Hqm~]z^hq&RT.[l:d:1<sFH\\x&=<x2|.J}Pfz+H=\n");
 }
 
 TEST(EndToEnd, EntropyIsFetchedOncePer256Draws) {

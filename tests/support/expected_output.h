@@ -2,6 +2,7 @@
 // What the program's texts look like, written out independently of the code
 // that prints them, for the tests to compare against.
 
+#include <cstdint>
 #include <string>
 
 namespace expected {
@@ -46,6 +47,13 @@ inline std::string table(int per_row, const std::string& nl = newline) {
         }
     }
     return out + nl;
+}
+
+// FNV-1a of 64 bits: a long output pinned as one number.
+inline uint64_t fingerprint(const std::string& bytes) {
+    uint64_t hash = 0xCBF29CE484222325u;
+    for (const unsigned char c : bytes) hash = (hash ^ c) * 0x100000001B3u;
+    return hash;
 }
 
 }  // namespace expected

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "support/expected_output.h"
 #include "front/front.h"
 #include "front/front_seams.h"
-#include "support/recording_device.h"
 #include "runtime/buffer_seams.h"
 #include "runtime/print.h"
 #include "runtime/random.h"
 #include "runtime/random_seams.h"
+#include "support/expected_output.h"
+#include "support/recording_device.h"
 
 namespace {
 
@@ -67,8 +67,14 @@ struct rare_row {
     int32_t want;
 };
 
-TEST(CharacterCode, LargeSpansCanLandOnATieAfterTheStoreToADouble) {
+TEST(CharacterCode, SumsCanLandOnATieAfterTheStoreToADouble) {
     const rare_row rows[] = {
+        // The narrowest sums that the store rounds, just past 2^53: to a tie
+        // from above (to even, down), to a tie from below (to even, up), and
+        // an exact tie on the same path.
+        {0x80000001u, 2097152, 1, 2097152},  // 2097152.5000000002
+        {0x7FFFFFFFu, 2097153, 1, 2097154},  // 2097153.4999999998
+        {0x80000000u, 2097152, 1, 2097152},  // 2097152.5
         // 2147483646.5000000005 is stored as 2147483646.5, which rounds to even.
         {0xFFFFFFFFu, 1, 2147483646u, 2147483646},
         // Halfway between two doubles, the store goes to the even one, x.5.
@@ -176,20 +182,22 @@ TEST_F(ModesTest, CharacterModeShapes) {
 // The line holds, byte for byte, the code of each draw as character_code
 // gives it, whichever way the mode computes it: ranges whose sums stay
 // below 2^53 (up to high = 2^21) and ranges past that, wrapped or above the
-// signed 32-bit range.
+// signed 32-bit range. Each line is also pinned, worked out independently
+// from the definitions of the generator and the formula.
 TEST_F(ModesTest, LineIsTheCodeOfEachDraw) {
     struct case_row {
         uint32_t low, high;
+        uint64_t line_fingerprint;
     };
     const case_row rows[] = {
-        {65, 90},
-        {1, 255},
-        {1, 1u << 21},
-        {2, (1u << 21) + 1},
-        {100, 50},
-        {2147483642, 2147483652u},
-        {4294967295u, 4294967295u},
-        {1u << 21, 1u << 21},
+        {65, 90, 0xCDF0CE6F79D781FAu},
+        {1, 255, 0x93578FAEABCC0751u},
+        {1, 1u << 21, 0x265C064F390FDDCFu},
+        {2, (1u << 21) + 1, 0x504E632FE459FF7Bu},
+        {100, 50, 0xC98C9D4744152B72u},
+        {2147483642, 2147483652u, 0x1899D51419F64737u},
+        {4294967295u, 4294967295u, 0x0E9154A5DA464B85u},  // 3000 zero bytes
+        {1u << 21, 1u << 21, 0x0E9154A5DA464B85u},
     };
     for (const case_row& row : rows) {
         seed_random(77.0, 5);
@@ -203,6 +211,7 @@ TEST_F(ModesTest, LineIsTheCodeOfEachDraw) {
         character_mode("3000", std::to_string(row.low), std::to_string(row.high));
         ASSERT_EQ(con.writes.size(), 2u);
         EXPECT_TRUE(con.writes[0] == want) << row.low << ' ' << row.high;
+        EXPECT_EQ(expected::fingerprint(con.writes[0]), row.line_fingerprint) << row.low;
     }
 }
 
