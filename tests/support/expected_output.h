@@ -3,7 +3,10 @@
 // that prints them, for the tests to compare against.
 
 #include <cstdint>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace expected {
 
@@ -26,27 +29,23 @@ inline std::string repeat(const std::string& s, long n) {
     return out;
 }
 
-inline std::string table_entry(int code) {
-    std::string e = std::to_string(code) + (code < 100 ? "  " : " ");
-    e += static_cast<char>(code);
-    return e;
+// A file under tests/ that holds output worked out apart from the program
+// and pinned there, each line feed in it read as nl.
+inline std::string pinned(const std::string& name, const std::string& nl = "\n") {
+    std::ifstream in(std::string(ZIX_TESTS_DIR) + "/" + name, std::ios::binary);
+    std::string out;
+    for (char c; in.get(c);) out += c == '\n' ? nl : std::string(1, c);
+    return out;
 }
 
-// The character table with per_row entries to a row: 9 spaces after each entry
-// but the last of a row, which the zone newline ends; then the closing newline.
-inline std::string table(int per_row, const std::string& nl = newline) {
-    std::string out = nl;
-    int in_row = 0;
-    for (int code = 32; code <= 255; ++code) {
-        out += table_entry(code);
-        if (++in_row == per_row) {
-            out += nl;
-            in_row = 0;
-        } else {
-            out += std::string(9, ' ');
-        }
+// The lines of a pinned file as a screen shows them: without trailing blanks.
+inline std::vector<std::string> pinned_rows(const std::string& name) {
+    std::istringstream in(pinned(name));
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(in, line);) {
+        rows.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
     }
-    return out + nl;
+    return rows;
 }
 
 // FNV-1a of 64 bits: a long output pinned as one number.

@@ -124,20 +124,12 @@ std::string closing(const terminal_kind& t, bool clears = false, bool eight_bit 
 
 const terminal_kind kTestTerminal{"zix-test", false};
 
-// What reaches a terminal that takes one byte a character (the test
-// terminal's probe is answered without a move, and its locale is C) for
-// text: NUL as a space, the bytes that would act on it as "?", every line
-// feed as CR LF (the terminal's output processing).
-std::string on_terminal(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') out += '\r';
-        const bool shown = (byte >= 0x7F && byte <= 0x9F) || byte == 0x05 || byte == 0x08 ||
-                           byte == 0x0C || byte == 0x0E || byte == 0x0F || byte == 0x1B;
-        out += byte == 0 ? ' ' : shown ? '?' : c;
-    }
-    return out;
+// The character table as it reaches a terminal that takes one byte a
+// character (the test terminal's probe is answered without a move, and its
+// locale is C), laid out for a width ("80", "100", "120", or "unwrapped" where
+// there is none): worked out independently and pinned under terminal/.
+std::string table_shown(const std::string& width) {
+    return expected::pinned("terminal/table-" + width + ".txt");
 }
 
 // The program on the terminal: this build's zix, or the one ZIX_TEST_PROGRAM
@@ -295,13 +287,15 @@ TEST(TerminalSession, EachByteShowsInTheCharacterSetTheTerminalTakes) {
 TEST(TerminalSession, TableLaidOutForTheTerminalsWidth) {
     struct row {
         unsigned short rows, cols;
-        int per_row;
+        const char* table;
         bool clears_at_exit;  // a terminal that reports 0 rows
     };
     const row rows[] = {
-        {24, 80, 5, false},          {40, 100, 7, false},
-        {30, 120, 8, false},         {0, 0, 1000, true},  // no width: no zone wraps the line
-        {65534, 65535, 1000, false},
+        {24, 80, "80", false},
+        {40, 100, "100", false},
+        {30, 120, "120", false},
+        {0, 0, "unwrapped", true},  // no width: no zone wraps the line
+        {65534, 65535, "unwrapped", false},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(std::to_string(r.rows) + "x" + std::to_string(r.cols));
@@ -315,7 +309,7 @@ TEST(TerminalSession, TableLaidOutForTheTerminalsWidth) {
         expect_clean_exit(result);
         // No width: no room for the probe.
         EXPECT_TRUE(same_bytes(result.out, opening(kTestTerminal, false, r.cols ? "?" : "") +
-                                               on_terminal(expected::table(r.per_row)) +
+                                               table_shown(r.table) +
                                                closing(kTestTerminal, r.clears_at_exit)));
     }
 }
@@ -338,16 +332,16 @@ TEST(TerminalSession, SizeAskedFromTheTerminalWhenTheKernelHasNone) {
         size_t piece;
         std::string size_answer;
         bool answer_size;
-        int per_row;
+        const char* table;
         bool clears;
     };
     const row rows[] = {
-        {"whole answer", "", 0, "\x1b[8;40;120t", true, 8, false},
-        {"answer in single bytes", "", 1, "\x1b[8;40;100t", true, 7, false},
-        {"key presses first", "q\x1bOA\x1b\x1bz", 3, "\x1b[8;40;120t", true, 8, false},
-        {"a broken answer first", "\x1b[8;x\x1b[8", 2, "\x1b[8;40;120t", true, 8, false},
-        {"no answer", "", 0, "", false, 5, false},
-        {"negative size", "", 0, "\x1b[8;-3;-9t", true, 1000, true},
+        {"whole answer", "", 0, "\x1b[8;40;120t", true, "120", false},
+        {"answer in single bytes", "", 1, "\x1b[8;40;100t", true, "100", false},
+        {"key presses first", "q\x1bOA\x1b\x1bz", 3, "\x1b[8;40;120t", true, "120", false},
+        {"a broken answer first", "\x1b[8;x\x1b[8", 2, "\x1b[8;40;120t", true, "120", false},
+        {"no answer", "", 0, "", false, "80", false},
+        {"negative size", "", 0, "\x1b[8;-3;-9t", true, "unwrapped", true},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -362,7 +356,7 @@ TEST(TerminalSession, SizeAskedFromTheTerminalWhenTheKernelHasNone) {
         expect_clean_exit(result);
         EXPECT_EQ(result.size_queries.size(), 1u);
         EXPECT_TRUE(same_bytes(result.out, opening(kTestTerminal, true, r.clears ? "" : "?") +
-                                               on_terminal(expected::table(r.per_row)) +
+                                               table_shown(r.table) +
                                                closing(kTestTerminal, r.clears)));
     }
 }
@@ -377,8 +371,7 @@ TEST(TerminalSession, SilentTerminalHoldsStartUpOnlyBriefly) {
         const pty_result r = zix(o);
         expect_clean_exit(r);
         EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal, !kernel_knows_size, "") +
-                                          on_terminal(expected::table(5)) +
-                                          closing(kTestTerminal)));
+                                          table_shown("80") + closing(kTestTerminal)));
         // Each unanswered query is waited for, but not for long.
         std::vector<size_t> queries = r.cursor_queries;
         queries.insert(queries.end(), r.size_queries.begin(), r.size_queries.end());
@@ -450,8 +443,8 @@ TEST(TerminalSession, WorksWithoutTheServiceThread) {
     o.env.push_back(std::string("LD_PRELOAD=") + ZIX_FAKE_NO_THREAD);
     const pty_result r = zix(o);
     expect_clean_exit(r);
-    EXPECT_TRUE(same_bytes(
-        r.out, opening(kTestTerminal) + on_terminal(expected::table(5)) + closing(kTestTerminal)));
+    EXPECT_TRUE(
+        same_bytes(r.out, opening(kTestTerminal) + table_shown("80") + closing(kTestTerminal)));
 }
 
 TEST(TerminalSession, OtherSignalsKeepTheirUsualEffect) {
@@ -560,8 +553,8 @@ TEST(TerminalSession, WindowChangeDuringStartUpIsNotLost) {
     expect_clean_exit(r);
     // Size and cursor read again at the first print, the table laid out for
     // the new width.
-    EXPECT_TRUE(same_bytes(r.out, start_up() + kCursorQuery + kCursorQuery +
-                                      on_terminal(expected::table(8)) + closing(kTestTerminal)));
+    EXPECT_TRUE(same_bytes(r.out, start_up() + kCursorQuery + kCursorQuery + table_shown("120") +
+                                      closing(kTestTerminal)));
 }
 
 TEST(TerminalSession, NothingReachesTheShellAfterTheRun) {
