@@ -296,6 +296,7 @@ TEST(TerminalSession, TableLaidOutForTheTerminalsWidth) {
         {30, 120, "120", false},
         {0, 0, "unwrapped", true},  // no width: no zone wraps the line
         {65534, 65535, "unwrapped", false},
+        {24, 84, "80", false},  // 84: a sixth zone would end the line, so five as on 80
     };
     for (const row& r : rows) {
         SCOPED_TRACE(std::to_string(r.rows) + "x" + std::to_string(r.cols));

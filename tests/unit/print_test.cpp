@@ -234,6 +234,12 @@ TEST_F(PrintTest, ZoneAfterRepeatedShortTexts) {
         {80, 11, 9, std::string(12, ' ')},  // column 82 reduced to 2: to 14
         {0, 1, 20, std::string(8, ' ')},    // column 160: to 168
         {13, 1, 5, std::string(13, ' ')},   // column 40 reduced to 1: to 14
+        // Widths of whole zones: the last zone would end in the line's last
+        // column, with none left after it.
+        {84, 1, 6, std::string(8, ' ')},  // column 48: to 56
+        {84, 1, 7, newline},              // column 56: the zone at 70 would end at 83
+        {112, 1, 11, newline},            // column 88: the zone at 98 would end at 111
+        {140, 1, 15, newline},            // column 120: the zone at 126 would end at 139
     };
     for (const case_row& row : rows) {
         recording_console& con = use_recording_console(row.width, row.cursor);
