@@ -94,8 +94,12 @@ TEST(ConsoleWriter, BackspaceMovesLeftWithoutErasing) {
         con_coord cursor;
     };
     const case_row rows[] = {
-        {0, "\b", "", {0, 2}},        {0, "\bX", "X", {1, 2}},      {0, "abc\b", "abc", {2, 2}},
-        {0, "abc\bX", "abX", {3, 2}}, {0, "a\b\b\bX", "X", {1, 2}},  // stops at the left edge
+        {0, "\b", "", {0, 2}},
+        {0, "\bX", "X", {1, 2}},
+        {0, "abc\b", "abc", {2, 2}},
+        {0, "abc\bX", "abX", {3, 2}},
+        {0, "a\b\b\bX", "X", {1, 2}},                      // stops at the left edge
+        {79, "a\bX", std::string(79, ' ') + "a", {1, 3}},  // a ends the row: \b at the left edge
     };
     for (const case_row& row : rows) {
         console_sim& sim = use_console_sim(80, 25, kWindow80x25, {row.column, 2});
