@@ -117,6 +117,13 @@ TEST(WriteAll, ARealErrorIsReported) {
     sigaction(SIGPIPE, &before, nullptr);
 
     EXPECT_EQ(write_all(fds[1], data.data(), data.size()), EBADF);
+
+    // A write that took nothing and named no error: reported as such, on a
+    // descriptor that would take the bytes if they were tried again, so that
+    // neither a retry without end nor a success for bytes not written passes.
+    const int null = open("/dev/null", O_WRONLY);
+    EXPECT_EQ(write_all_rest(null, data.data(), data.size(), 0), kWriteAllStalled);
+    close(null);
 }
 
 }  // namespace
