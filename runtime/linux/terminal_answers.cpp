@@ -57,12 +57,18 @@ bool term_query(term_sequence which, int* first, int* second) {
     if (term_state.hold.load() != holding) return false;
     term_answer_channel& channel = term_state.channel;
     if (term_state.answers_stale.exchange(false)) term_channel_forget(channel);
-    if (!term_send(which)) return false;
     const term_reply_format format = which == term_sequence::size_query
                                          ? term_reply_format::text_area_size
                                          : term_reply_format::cursor_position;
     const int f = static_cast<int>(format);
+    // Owed before it goes out: a stop or a fatal signal that comes the moment
+    // the query has been written waits for its answer before the terminal goes
+    // back to the shell, which would otherwise read the answer as keys.
     term_channel_asked(channel, format);
+    if (!term_send(which)) {
+        --channel.owed[f];
+        return false;
+    }
     const int64_t deadline_ns = deadline_after_wait();
     while (!channel.answered[f]) {
         if (!read_into(channel, deadline_ns)) return false;
