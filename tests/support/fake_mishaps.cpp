@@ -1,6 +1,8 @@
 // Preloaded into zix by the terminal tests: mishaps at chosen moments.
 //   ZIX_FAKE_SETUP_SIGNAL=N    signal N comes right after the terminal is put
 //                              into zix's input mode, in the middle of set-up
+//   ZIX_FAKE_PUTBACK_SIGNAL=N  signal N comes right after the terminal gets its
+//                              line mode back, in the middle of a put-back
 //   ZIX_FAKE_FLUSH_TEXT=TEXT   the flush that sends exactly TEXT to standard
 //   ZIX_FAKE_FLUSH_DOES=WHAT   output is followed by a stop (stop: SIGTSTP, as
 //                              Ctrl-Z sends it) or preceded by a recursion
@@ -46,12 +48,13 @@ int deeper(int depth) {
 extern "C" {
 
 int tcsetattr(int fd, int when, const struct termios* modes) {
-    static bool raised = false;
+    static bool raised[2] = {false, false};  // by input mode: once each
     const int result = real<int (*)(int, int, const struct termios*)>("tcsetattr")(fd, when, modes);
-    const char* signal_number = std::getenv("ZIX_FAKE_SETUP_SIGNAL");
     const bool input_mode = (modes->c_lflag & ICANON) == 0;
-    if (result == 0 && input_mode && signal_number != nullptr && !raised) {
-        raised = true;
+    const char* signal_number =
+        std::getenv(input_mode ? "ZIX_FAKE_SETUP_SIGNAL" : "ZIX_FAKE_PUTBACK_SIGNAL");
+    if (result == 0 && signal_number != nullptr && !raised[input_mode]) {
+        raised[input_mode] = true;
         raise(std::atoi(signal_number));
     }
     return result;

@@ -429,6 +429,11 @@ void pty_shell::type(const std::string& keys) {
     }
 }
 
+void pty_shell::signal_foreground(int signal) {
+    const pid_t group = tcgetpgrp(terminal_->pair.master);
+    if (group > 0) kill(-group, signal);
+}
+
 size_t pty_shell::wait_for(const std::string& text, size_t from, double seconds) {
     const double until = terminal_->now() + seconds * run_slowness();
     for (;;) {

@@ -109,6 +109,9 @@ class pty_shell {
     pty_shell& operator=(const pty_shell&) = delete;
 
     void type(const std::string& keys);
+    // Sends signal to the terminal's foreground process group, as a kill from
+    // elsewhere would.
+    void signal_foreground(int signal);
     // Reads the terminal until text has arrived at or after offset from;
     // returns the offset just past it, or npos when seconds (stretched by
     // run_slowness) pass first.

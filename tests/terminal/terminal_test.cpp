@@ -458,19 +458,30 @@ TEST(TerminalSession, OtherSignalsKeepTheirUsualEffect) {
 }
 
 TEST(TerminalSession, WindowChangeIsPickedUpByTheNextWrite) {
-    pty_options o = with_args({"-s", "20000", "ab"});
-    o.event_after = 2000;
-    o.event_rows = 30;
-    o.event_cols = 120;
-    const pty_result r = zix(o);
-    expect_clean_exit(r);
-    ASSERT_EQ(r.cursor_queries.size(), 4u);
-    EXPECT_GT(r.cursor_queries[3], r.event_offset);
-    // Apart from the new cursor query, the output is untouched.
-    std::string out = r.out;
-    out.erase(r.cursor_queries[3] - kCursorQuery.size(), kCursorQuery.size());
-    EXPECT_TRUE(same_bytes(
-        out, opening(kTestTerminal) + expected::repeat("ab", 20000) + closing(kTestTerminal)));
+    // During the output, and while the first print waits for the cursor's
+    // answer, which comes late.
+    const struct {
+        size_t after;
+        std::vector<int> answer_delays_ms;
+    } rows[] = {{2000, {}}, {opening(kTestTerminal).size(), {0, 0, 150}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE("window change after " + std::to_string(row.after) + " bytes");
+        pty_options o = with_args({"-s", "20000", "ab"});
+        o.event_after = row.after;
+        o.answer_delays_ms = row.answer_delays_ms;
+        o.event_rows = 30;
+        o.event_cols = 120;
+        const pty_result r = zix(o);
+        expect_clean_exit(r);
+        EXPECT_EQ(r.unread, "");
+        ASSERT_EQ(r.cursor_queries.size(), 4u);
+        EXPECT_GT(r.cursor_queries[3], r.event_offset);
+        // Apart from the new cursor query, the output is untouched.
+        std::string out = r.out;
+        out.erase(r.cursor_queries[3] - kCursorQuery.size(), kCursorQuery.size());
+        EXPECT_TRUE(same_bytes(
+            out, opening(kTestTerminal) + expected::repeat("ab", 20000) + closing(kTestTerminal)));
+    }
 }
 
 TEST(TerminalSession, SettingsPutBackExactlyAsFound) {
@@ -534,6 +545,11 @@ TEST(TerminalSession, SignalsAtAnyMomentPutTheTerminalBack) {
           with_option("TSAN_OPTIONS", "handle_segv=0")},
          SIGSEGV,
          opening(kTestTerminal)},
+        // Held back until the terminal is given back, then its usual effect.
+        {"SIGINT while the terminal is put back at exit",
+         {"ZIX_FAKE_PUTBACK_SIGNAL=2"},
+         SIGINT,
+         opening(kTestTerminal) + "CCC\r\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -541,6 +557,7 @@ TEST(TerminalSession, SignalsAtAnyMomentPutTheTerminalBack) {
         EXPECT_FALSE(r.timed_out);
         EXPECT_EQ(r.term_signal, row.signal);
         EXPECT_TRUE(same_modes(r.before, r.after)) << "terminal settings changed";
+        EXPECT_EQ(r.unread, "");
         EXPECT_EQ(r.out, row.before_closing + closing(kTestTerminal));
     }
 }
@@ -568,6 +585,7 @@ TEST(TerminalSession, NothingReachesTheShellAfterTheRun) {
         std::vector<int> answer_delays_ms;
         std::string keys;
         std::string text;
+        std::vector<int> ignored_signals = {};
     } rows[] = {
         {"the start-up answer late: no probe", {"-c", "3", "65", "65"}, {400}, "", "AAA\r\n"},
         {"the probe's answer late", {"-c", "3", "65", "65"}, {0, 400}, "", "AAA\r\n"},
@@ -577,12 +595,21 @@ TEST(TerminalSession, NothingReachesTheShellAfterTheRun) {
          {},
          "echo typed\r",
          expected::repeat("ab", 20000)},
+        {"Ctrl-Z where it is ignored",
+         {"-s", "20000", "ab"},
+         {},
+         "\x1a",
+         expected::repeat("ab", 20000),
+         {SIGTSTP}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         pty_options o = with_args(row.args);
         o.answer_delays_ms = row.answer_delays_ms;
         o.cursor_cols = {1, 1, 31};
+        o.ignored_signals = row.ignored_signals;
+        // The terminal would otherwise drop its pending output on Ctrl-Z.
+        o.adjust_modes = [](termios& t) { t.c_lflag |= NOFLSH; };
         if (!row.keys.empty()) {
             o.event_after = 2000;
             o.event_keys = row.keys;
@@ -625,9 +652,9 @@ struct shell_run {
     pty_shell shell;
     size_t seen = 0;  // how far the output has been looked at
 
-    explicit shell_run(const shell_kind& kind)
+    explicit shell_run(const shell_kind& kind, const pty_options& terminal = with_args({}))
         : shell(kind.argv, {"PS1=" + kPrompt, "HISTFILE=/dev/null", "TERMINFO=" + terminfo_dir},
-                with_args({})) {}
+                terminal) {}
 
     // Waits for text after what was seen; true when it came.
     bool next(const std::string& text, double seconds = 10) {
@@ -643,29 +670,48 @@ bool zix_modes_on(const termios& t) {
     return (t.c_lflag & (ICANON | ECHO)) == 0 && (t.c_iflag & IXON) == 0;
 }
 
-void stop_and_foreground(const shell_kind& kind) {
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Stopped with Ctrl-Z, or with SIGSTOP, which zix does not see.
+void stop_and_foreground(const shell_kind& kind, bool seen) {
     shell_run run(kind);
     ASSERT_TRUE(run.next(kPrompt)) << run.since(0);
     const termios at_prompt = run.shell.modes();
 
+    const size_t start = run.shell.out().size();
     run.shell.type(typed_zix({"-s", "4000000000", "x"}));
     ASSERT_TRUE(run.next("xxxx")) << run.since(0);
     const termios running = run.shell.modes();
     EXPECT_TRUE(zix_modes_on(running));
 
     // Ctrl-Z: the exit sequences and the settings as found, before the
-    // shell takes over. dash puts nothing back itself.
+    // shell takes over. dash puts nothing back itself. A stop zix does not
+    // see leaves the terminal to the shell as it is.
     const size_t stop = run.shell.out().size();
-    run.shell.type("\x1a");
+    if (seen) {
+        run.shell.type("\x1a");
+    } else {
+        run.shell.signal_foreground(SIGSTOP);
+    }
     ASSERT_TRUE(run.next(kPrompt)) << run.since(stop);
-    EXPECT_NE(run.since(stop).find(closing(kTestTerminal)), std::string::npos);
-    EXPECT_TRUE(same_modes(run.shell.modes(), at_prompt)) << "settings not put back";
+    if (seen) {
+        EXPECT_NE(run.since(stop).find(closing(kTestTerminal)), std::string::npos);
+        EXPECT_TRUE(same_modes(run.shell.modes(), at_prompt)) << "settings not put back";
+    }
 
-    // fg: zix's settings again, the start-up sequences, size and cursor
-    // asked again.
+    // fg: zix's settings again, the start-up sequences (after an unseen stop
+    // only where the shell changed the settings), size and cursor asked again.
     const size_t queries = run.shell.cursor_queries();
     run.shell.type("fg\r");
-    ASSERT_TRUE(run.next(capability("zix-test", "ks"))) << run.since(stop);
+    if (seen) {
+        ASSERT_TRUE(run.next(capability("zix-test", "ks"))) << run.since(stop);
+    }
     ASSERT_TRUE(run.next("xxxx"));
     EXPECT_GT(run.shell.cursor_queries(), queries);
     EXPECT_TRUE(same_modes(run.shell.modes(), running)) << "zix's settings not applied again";
@@ -674,13 +720,17 @@ void stop_and_foreground(const shell_kind& kind) {
     run.shell.type("\x03");
     ASSERT_TRUE(run.next(kPrompt)) << run.since(end);
     EXPECT_NE(run.since(end).find(closing(kTestTerminal)), std::string::npos);
+    // Once at each stop zix saw, and once at the end.
+    EXPECT_EQ(occurrences(run.since(start), closing(kTestTerminal)), seen ? 2u : 1u);
     EXPECT_TRUE(same_modes(run.shell.modes(), at_prompt));
 }
 
 TEST(JobControl, StopGivesTheTerminalBackAndForegroundTakesItAgain) {
     for (const shell_kind& kind : kShells) {
-        SCOPED_TRACE(kind.name);
-        stop_and_foreground(kind);
+        for (const bool seen : {true, false}) {
+            SCOPED_TRACE(std::string(kind.name) + (seen ? ": Ctrl-Z" : ": SIGSTOP"));
+            stop_and_foreground(kind, seen);
+        }
     }
 }
 
@@ -689,14 +739,23 @@ struct background_case {
     std::vector<std::string> args;
     std::string after_bg;
     std::string ended;
+    // Stopped while zix waits for the answer to its n-th cursor query, which
+    // comes 100 ms late; 0: while it prints.
+    size_t stopped_at_query = 0;
 };
 
 void stop_and_background(const shell_kind& kind, const background_case& row) {
-    shell_run run(kind);
+    pty_options terminal = with_args({});
+    terminal.answer_delays_ms.assign(row.stopped_at_query, 0);
+    if (row.stopped_at_query) terminal.answer_delays_ms.back() = 100;
+    shell_run run(kind, terminal);
     ASSERT_TRUE(run.next(kPrompt)) << run.since(0);
     const termios at_prompt = run.shell.modes();
     run.shell.type(typed_zix(row.args));
-    ASSERT_TRUE(run.next("xxxx")) << run.since(0);
+    for (size_t n = 0; n < row.stopped_at_query; ++n) ASSERT_TRUE(run.next(kCursorQuery));
+    if (row.stopped_at_query == 0) {
+        ASSERT_TRUE(run.next("xxxx")) << run.since(0);
+    }
     run.shell.type("\x1a");
     ASSERT_TRUE(run.next(kPrompt));
 
@@ -711,6 +770,9 @@ void stop_and_background(const shell_kind& kind, const background_case& row) {
     EXPECT_EQ(run.shell.cursor_queries(), queries);
     ASSERT_TRUE(run.next(kPrompt));
     EXPECT_TRUE(same_modes(run.shell.modes(), at_prompt));
+    // The terminal answers "\e[1;1R": none of that reached the shell, to be
+    // echoed or read as keys.
+    EXPECT_EQ(run.since(0).find(";1R"), std::string::npos) << run.since(0);
 }
 
 TEST(JobControl, InTheBackgroundZixLeavesTheTerminalAlone) {
@@ -723,6 +785,11 @@ TEST(JobControl, InTheBackgroundZixLeavesTheTerminalAlone) {
          {"-s", "4000000000", "x"},
          "kill -TERM %1; wait %1; echo ended-$?\r",
          "ended-143"},
+        {"stopped while an answer is awaited",
+         {"-s", "600", "x"},
+         "wait %1; echo ended-$?\r",
+         "ended-0",
+         3},
     };
     for (const shell_kind& kind : kShells) {
         for (const background_case& row : rows) {
