@@ -1,9 +1,10 @@
-// The least work a run of `zix -c COUNT` must do, written for the benchmark
-// alone: a Mersenne Twister with zix's seeding, each output mixed with a word
-// from /dev/urandom (opened, read and closed once per 256 draws) and tempered,
-// the character formula in double arithmetic, and one write of the line.
-// Nothing else: no argument handling, no print path, no buffer wiping.
-// Usage: mandated_loop COUNT > /dev/null
+// The floor loop: the least work every run of `zix -c COUNT` must do, written
+// for the benchmark alone: a Mersenne Twister with zix's seeding, each output
+// mixed with a word from /dev/urandom (opened, read and closed once per 256
+// draws) and tempered, the character formula in double arithmetic, and one
+// write of the line. Nothing else: no argument handling, no print path, no
+// buffer wiping.
+// Usage: floor_loop COUNT > /dev/null
 #include <fcntl.h>
 #include <sys/time.h>
 #include <unistd.h>
