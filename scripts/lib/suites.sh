@@ -52,8 +52,6 @@ same_output() {
     for suite in "${suites[@]}"; do
         what=${suite_what[$suite]}
         [[ ${suite_kind[$suite]} == build && $what == linux-* && $what != linux-tsan ]] || continue
-        # The i386 build is left out of the comparison.
-        [ "$suite" != linux-i386 ] || continue
         built "$what" || continue
         dirs+=("build/${what%-qemu}")
     done
