@@ -377,8 +377,10 @@ TEST(TerminalSession, SilentTerminalHoldsStartUpOnlyBriefly) {
         std::vector<size_t> queries = r.cursor_queries;
         queries.insert(queries.end(), r.size_queries.begin(), r.size_queries.end());
         for (const size_t end : queries) {
+            // The wait is 250 ms from the send; the harness may take the
+            // query in late on a loaded machine, so the floor is lower.
             const double wait = r.arrival(end) - r.arrival(end - 1);
-            EXPECT_GE(wait, 0.2);
+            EXPECT_GE(wait, 0.1);
             EXPECT_LT(wait, 1.0 * run_slowness());
         }
         EXPECT_LT(r.seconds, 3.0 * run_slowness());
