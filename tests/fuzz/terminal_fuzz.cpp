@@ -73,46 +73,21 @@ struct seen {
     std::string trouble;
 };
 
-void note(seen& s, const std::string& what) {
+// Notes the first trouble; 1, as libvterm's callbacks return when they
+// have taken care of something.
+int note(void* user, const std::string& what) {
+    seen& s = *static_cast<seen*>(user);
     if (s.trouble.empty()) s.trouble = what;
+    return 1;
 }
 
 int put_glyph(VTermGlyphInfo* info, VTermPos, void* user) {
-    seen& s = *static_cast<seen*>(user);
     for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && info->chars[i] != 0; ++i) {
-        if (info->chars[i] >= 0x80 && info->chars[i] <= 0x9F) note(s, "a C1 control in UTF-8");
+        if (info->chars[i] >= 0x80 && info->chars[i] <= 0x9F) note(user, "a C1 control in UTF-8");
     }
-    if (info->width != 1) note(s, "a character of width " + std::to_string(info->width));
-    ++s.cells;
+    if (info->width != 1) note(user, "a character of width " + std::to_string(info->width));
+    ++static_cast<seen*>(user)->cells;
     return 1;
-}
-int set_property(VTermProp, VTermValue*, void* user) {
-    note(*static_cast<seen*>(user), "a property changed (title, cursor, screen or mouse mode)");
-    return 1;
-}
-int set_attribute(VTermAttr, VTermValue*, void* user) {
-    note(*static_cast<seen*>(user), "an attribute changed");
-    return 1;
-}
-int unknown_control(unsigned char control, void* user) {
-    if (!acts(control)) note(*static_cast<seen*>(user), "control " + std::to_string(control));
-    return 1;
-}
-int unknown_escape(const char*, size_t, void* user) {
-    note(*static_cast<seen*>(user), "an escape sequence");
-    return 1;
-}
-int unknown_csi(const char*, const long[], int, const char*, char, void* user) {
-    note(*static_cast<seen*>(user), "a control sequence");
-    return 1;
-}
-// A scroll is taken as done: libvterm would otherwise move the cells itself,
-// through callbacks that are not set.
-int scroll(VTermRect, int, int, void*) {
-    return 1;
-}
-void answer(const char*, size_t, void* user) {
-    note(*static_cast<seen*>(user), "the terminal answered");
 }
 
 class terminal {
@@ -122,15 +97,29 @@ class terminal {
         VTermState* state = vterm_obtain_state(vt_);
         vterm_state_reset(state, 1);
         callbacks_.putglyph = put_glyph;
-        callbacks_.settermprop = set_property;
-        callbacks_.setpenattr = set_attribute;
-        callbacks_.scrollrect = scroll;
+        callbacks_.settermprop = [](VTermProp, VTermValue*, void* user) {
+            return note(user, "a property changed (title, cursor, screen or mouse mode)");
+        };
+        callbacks_.setpenattr = [](VTermAttr, VTermValue*, void* user) {
+            return note(user, "an attribute changed");
+        };
+        // A scroll is taken as done: libvterm would otherwise move the cells
+        // itself, through callbacks that are not set.
+        callbacks_.scrollrect = [](VTermRect, int, int, void*) { return 1; };
         vterm_state_set_callbacks(state, &callbacks_, &seen_);
-        fallbacks_.control = unknown_control;
-        fallbacks_.escape = unknown_escape;
-        fallbacks_.csi = unknown_csi;
+        fallbacks_.control = [](unsigned char control, void* user) {
+            return acts(control) ? 1 : note(user, "control " + std::to_string(control));
+        };
+        fallbacks_.escape = [](const char*, size_t, void* user) {
+            return note(user, "an escape sequence");
+        };
+        fallbacks_.csi = [](const char*, const long[], int, const char*, char, void* user) {
+            return note(user, "a control sequence");
+        };
         vterm_state_set_unrecognised_fallbacks(state, &fallbacks_, &seen_);
-        vterm_output_set_callback(vt_, answer, &seen_);
+        vterm_output_set_callback(
+            vt_, [](const char*, size_t, void* user) { note(user, "the terminal answered"); },
+            &seen_);
     }
     ~terminal() { vterm_free(vt_); }
     terminal(const terminal&) = delete;
@@ -153,11 +142,11 @@ class terminal {
                 switched_ = false;
                 vterm_set_utf8(vt_, utf8_);
             } else {
-                note(seen_, "an escape sequence");
+                note(&seen_, "an escape sequence");
             }
             from = esc + sequence.size();
         }
-        if (switched_) note(seen_, "a write ends in UTF-8 on the console found in its 8-bit mode");
+        if (switched_) note(&seen_, "a write ends in UTF-8 on the console found in its 8-bit mode");
     }
 
     // Where TAB stops along the line, from column 0.
