@@ -137,24 +137,25 @@ void term_output_buffer_init() {
 }
 
 size_t term_translate(unsigned char byte, char form[kTermMaxForm], term_charset charset) {
+    // In UTF-8, U+F000 + byte is EF mid low, and U+0080 + (byte - 80) is lead low.
+    const char mid = static_cast<char>(0x80 | (byte >> 6));
     const char lead = static_cast<char>(0xC0 | (byte >> 6));
-    const char glyph = static_cast<char>(0x80 | (byte >> 6));
     const char low = static_cast<char>(0x80 | (byte & 0x3F));
     if (byte == 0x00) return put(form, {' '});
     const bool shown = has_glyph_form(byte);
     switch (charset) {
         case term_charset::utf8:
-            if (shown) return put(form, {'\xef', glyph, low});
+            if (shown) return put(form, {'\xef', mid, low});
             if (byte >= 0x80) return put(form, {lead, low});
             break;
         case term_charset::console_utf8:
-            if (shown || byte >= 0x80) return put(form, {'\xef', glyph, low});
+            if (shown || byte >= 0x80) return put(form, {'\xef', mid, low});
             break;
         case term_charset::eight_bit:
             if (shown) return put(form, {kEightBitStandIn});
             break;
         case term_charset::console_eight_bit:
-            if (shown) return put(form, {'\x1b', '%', 'G', '\xef', glyph, low, '\x1b', '%', '@'});
+            if (shown) return put(form, {'\x1b', '%', 'G', '\xef', mid, low, '\x1b', '%', '@'});
             break;
     }
     return put(form, {static_cast<char>(byte)});
