@@ -373,16 +373,16 @@ TEST(TerminalSession, SilentTerminalHoldsStartUpOnlyBriefly) {
         expect_clean_exit(r);
         EXPECT_TRUE(same_bytes(r.out, opening(kTestTerminal, !kernel_knows_size, "") +
                                           table_shown("80") + closing(kTestTerminal)));
-        // Each unanswered query is waited for, but not for long.
+        // Each unanswered query is waited for, but not for long. The waits
+        // (250 ms each, one after the other) are held from below by the
+        // whole run: a query's own arrival depends on when the harness read
+        // it, which a loaded machine delays.
         std::vector<size_t> queries = r.cursor_queries;
         queries.insert(queries.end(), r.size_queries.begin(), r.size_queries.end());
         for (const size_t end : queries) {
-            // The wait is 250 ms from the send; the harness may take the
-            // query in late on a loaded machine, so the floor is lower.
-            const double wait = r.arrival(end) - r.arrival(end - 1);
-            EXPECT_GE(wait, 0.1);
-            EXPECT_LT(wait, 1.0 * run_slowness());
+            EXPECT_LT(r.arrival(end) - r.arrival(end - 1), 1.0 * run_slowness());
         }
+        EXPECT_GE(r.seconds, 0.25 * static_cast<double>(queries.size()));
         EXPECT_LT(r.seconds, 3.0 * run_slowness());
     }
 }
