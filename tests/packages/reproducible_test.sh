@@ -11,21 +11,23 @@
 set -uo pipefail
 [ $# -gt 0 ] || { echo "usage: reproducible_test.sh PRESET..."; exit 2; }
 repo=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d /tmp/zix-reproducible-XXXXXX)
+# Beside the sysroots, on their file system, so that a clone can link them.
+mkdir -p "$repo/build"
+work=$(mktemp -d "$repo/build/reproducible-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 . "$repo/tests/support/checks.sh"
 
 # build_programs CHECKOUT PRESET...: the programs alone, no tests. A clone
-# gets the sysroots that scripts/setup unpacked into this checkout, linked,
-# not copied, as they are only read: hard links, or where the clone is on
-# another file system (/tmp is one of its own on Debian 13) a symbolic link.
+# gets the sysroots that scripts/setup unpacked into this checkout, as its
+# own folder (a symbolic link would bring this checkout's path into the
+# programs): linked, as they are only read, or copied where links fail.
 build_programs() {
     local checkout=$1 preset
     shift
     if [ "$checkout" != "$repo" ] && [ -d "$repo/build/sysroot" ]; then
         cp -al "$repo/build/sysroot" "$checkout/build/" 2>/dev/null || {
             rm -rf "$checkout/build/sysroot"
-            ln -s "$repo/build/sysroot" "$checkout/build/sysroot"
+            cp -a "$repo/build/sysroot" "$checkout/build/"
         }
     fi
     for preset in "$@"; do
