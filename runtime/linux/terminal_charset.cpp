@@ -54,19 +54,19 @@ void send(const char* bytes, size_t count) {
     std::fflush(stdout);
 }
 
-}  // namespace
-
-term_charset term_locale_charset(bool linux_console) {
+// The locale's say, from the character set of LC_CTYPE.
+term_charset locale_charset(bool linux_console) {
     return charset_of(utf8_codeset(), linux_console);
 }
 
+}  // namespace
+
 term_charset term_charset_probe(bool linux_console) {
     const term_state_record& t = term_state;
-    const term_charset by_locale = term_locale_charset(linux_console);
     const int row = t.cursor_row;
     const int column = t.cursor_col;
     if (!t.cursor_answered || column < 1 || column + kEightBitMove > t.screen_width) {
-        return by_locale;
+        return locale_charset(linux_console);
     }
 
     send(kProbe, sizeof kProbe - 1);
@@ -85,5 +85,5 @@ term_charset term_charset_probe(bool linux_console) {
 
     if (moved == kUtf8Move) return charset_of(true, linux_console);
     if (moved == kEightBitMove) return charset_of(false, linux_console);
-    return by_locale;
+    return locale_charset(linux_console);
 }

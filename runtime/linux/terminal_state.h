@@ -82,8 +82,6 @@ void term_write_bytes(const term_bytes& bytes);  // async-signal-safe
 term_bytes term_cursor_to(int row, int column);
 
 // terminal_charset.cpp
-// The locale's say, from the character set of LC_CTYPE.
-term_charset term_locale_charset(bool linux_console);
 // Asks the terminal which character set it takes, through the cursor it
 // reported last; the locale's say where it cannot tell.
 term_charset term_charset_probe(bool linux_console);
